@@ -1,0 +1,294 @@
+#include "app/application.h"
+
+#include "app/mainwindow.h"
+#include "items/connector.h"
+#include "items/diagramfile.h"
+#include "items/entity.h"
+#include "items/line.h"
+#include "scene/diagramscene.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QSet>
+#include <QShortcut>
+
+#include <memory>
+#include <unistd.h>
+
+const QString applicationTitle = QStringLiteral("Diagram Editor");
+const QKeySequence closeKey(Qt::Key_Escape);
+const QKeySequence deleteKey(Qt::Key_Delete);
+const QKeySequence selectModeKey(QStringLiteral("S"));
+const QKeySequence addEntityModeKey(QStringLiteral("E"));
+const QKeySequence addLineModeKey(QStringLiteral("L"));
+
+namespace {
+
+using FileCloser = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+// Entities are numbered as they are collected, so that every line record can
+// name its connectors' entities. A line whose entity was not collected (it lies
+// wholly outside the scene rectangle) is left out rather than written with a
+// number the file does not hold.
+void collectDiagram(DiagramScene* scene, QList<Entity*>& entities, QList<Line*>& lines)
+{
+    QSet<const Entity*> collected;
+    QList<Line*> candidates;
+    const QList<QGraphicsItem*> items = scene->items(scene->sceneRect(), Qt::IntersectsItemShape,
+                                                     Qt::DescendingOrder);
+    for (QGraphicsItem* item : items) {
+        if (Entity* entity = qgraphicsitem_cast<Entity*>(item)) {
+            entity->setFileIndex(entities.size());
+            entities.append(entity);
+            collected.insert(entity);
+        } else if (Line* line = qgraphicsitem_cast<Line*>(item)) {
+            if (line->endConnector())
+                candidates.append(line);
+        }
+    }
+    for (Line* line : candidates) {
+        if (collected.contains(line->startConnector()->entity())
+            && collected.contains(line->endConnector()->entity()))
+            lines.append(line);
+    }
+}
+
+void writeRecords(FILE* file, const QList<Entity*>& entities, const QList<Line*>& lines)
+{
+    DiagramFile::writeInt(file, entities.size());
+    for (Entity* entity : entities)
+        entity->writeRecord(file);
+    DiagramFile::writeInt(file, lines.size());
+    for (Line* line : lines)
+        line->writeRecord(file);
+}
+
+} // namespace
+
+Application::Application(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+    mainWindow = new MainWindow(this);
+    mode = SelectMode;
+    modified = false;
+    fileNameChosen = false;
+    fileName = QStringLiteral("noname");
+    mainWindow->setWindowTitle(applicationTitle + " (" + fileName + ")");
+    mainWindow->show();
+    createShortcuts();
+}
+
+Application::~Application()
+{
+    delete mainWindow;
+}
+
+void Application::createShortcuts()
+{
+    auto* close = new QShortcut(closeKey, mainWindow, nullptr, nullptr, Qt::WindowShortcut);
+    auto* select = new QShortcut(selectModeKey, mainWindow, nullptr, nullptr, Qt::WindowShortcut);
+    auto* addEntity = new QShortcut(addEntityModeKey, mainWindow, nullptr, nullptr, Qt::WindowShortcut);
+    auto* addLine = new QShortcut(addLineModeKey, mainWindow, nullptr, nullptr, Qt::WindowShortcut);
+    connect(close, &QShortcut::activated, mainWindow, &MainWindow::close);
+    connect(select, &QShortcut::activated, this, &Application::setSelectModeSlot);
+    connect(addEntity, &QShortcut::activated, this, &Application::setAddEntityModeSlot);
+    connect(addLine, &QShortcut::activated, this, &Application::setAddLineModeSlot);
+}
+
+EditMode Application::getMode() const
+{
+    return mode;
+}
+
+void Application::setMode(EditMode newMode)
+{
+    mode = newMode;
+    emit changedMode();
+}
+
+bool Application::isModified() const
+{
+    return modified;
+}
+
+void Application::setModified(bool changed)
+{
+    modified = changed;
+    emit changedSignal(changed);
+}
+
+MainWindow* Application::getMainWindow() const
+{
+    return mainWindow;
+}
+
+QString Application::getFileName() const
+{
+    return fileName;
+}
+
+bool Application::isFileNameChosen() const
+{
+    return fileNameChosen;
+}
+
+void Application::setSelectModeSlot()
+{
+    setMode(SelectMode);
+}
+
+void Application::setAddEntityModeSlot()
+{
+    setMode(AddEntityMode);
+}
+
+void Application::setAddLineModeSlot()
+{
+    setMode(AddLineMode);
+}
+
+void Application::chooseFileName(const QString& name)
+{
+    fileNameChosen = true;
+    fileName = name;
+    mainWindow->setWindowTitle(applicationTitle + " (" + fileName + ")");
+}
+
+// Save in the question counts only when the diagram really was saved: a
+// cancelled file dialog or a failed write leaves it modified, and the caller
+// must then keep the diagram.
+bool Application::askToSaveChanges()
+{
+    if (!modified)
+        return true;
+    QMessageBox box;
+    box.setText(QStringLiteral("The diagram has been modified."));
+    box.setInformativeText(QStringLiteral("Do you want to save your changes?"));
+    box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        printf("Saved: %d\n", fileNameChosen ? 1 : 0);
+        fflush(stdout);
+        saveSlot();
+        return !modified;
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Application::saveSlot()
+{
+    if (!fileNameChosen) {
+        saveAsSlot();
+        return;
+    }
+    setModified(false);
+    writeDiagramFile();
+}
+
+void Application::saveAsSlot()
+{
+    const QString name = QFileDialog::getSaveFileName(nullptr, QString(), QString(), QString(), nullptr,
+                                                      QFileDialog::Options());
+    if (name.isNull())
+        return;
+    chooseFileName(name);
+    setModified(false);
+    writeDiagramFile();
+}
+
+void Application::openSlot()
+{
+    if (!askToSaveChanges())
+        return;
+    const QString name = QFileDialog::getOpenFileName(nullptr, QString(), QString(), QString(), nullptr,
+                                                      QFileDialog::Options());
+    if (name.isNull())
+        return;
+    chooseFileName(name);
+    try {
+        readDiagramFile();
+    } catch (const FileReadingException&) {
+        showMessage(QStringLiteral("File reading error."));
+        mainWindow->getScene()->clearDiagram();
+    }
+    setModified(false);
+}
+
+// A failed save must lose nothing: the old file is replaced only once every
+// byte of the new one is written, and the diagram stays modified.
+void Application::writeDiagramFile()
+{
+    if (writeDiagramTo(fileName))
+        return;
+    showMessage(QStringLiteral("File writing error."));
+    setModified(true);
+}
+
+bool Application::writeDiagramTo(const QString& path)
+{
+    QList<Entity*> entities;
+    QList<Line*> lines;
+    collectDiagram(mainWindow->getScene(), entities, lines);
+
+    QSaveFile target(path);
+    if (!target.open(QIODevice::WriteOnly))
+        return false;
+    const int descriptor = dup(target.handle());
+    FILE* file = descriptor < 0 ? nullptr : fdopen(descriptor, "wb");
+    if (!file) {
+        if (descriptor >= 0)
+            close(descriptor);
+        target.cancelWriting();
+        return false;
+    }
+    writeRecords(file, entities, lines);
+    bool written = ferror(file) == 0 && fflush(file) == 0;
+    written = fclose(file) == 0 && written;
+    if (!written) {
+        target.cancelWriting();
+        return false;
+    }
+    return target.commit();
+}
+
+void Application::readDiagramFile()
+{
+    DiagramScene* scene = mainWindow->getScene();
+    scene->clearDiagram();
+    const FileCloser file(fopen(QFile::encodeName(fileName).constData(), "rb"), &fclose);
+    if (!file) {
+        showMessage(QStringLiteral("File reading error."));
+        return;
+    }
+    QList<Entity*> entities;
+    const int entityCount = DiagramFile::readInt(file.get());
+    for (int i = 0; i < entityCount; ++i) {
+        Entity* entity = scene->createEntity(0, 0, false);
+        entities.append(entity);
+        entity->readRecord(file.get());
+    }
+    const int lineCount = DiagramFile::readInt(file.get());
+    for (int i = 0; i < lineCount; ++i) {
+        Line* line = scene->createLine(nullptr, nullptr);
+        line->readRecord(file.get(), entities);
+    }
+}
+
+void Application::showMessage(const QString& text)
+{
+    QMessageBox box;
+    box.setText(text);
+    box.exec();
+}
+
+void Application::readChecked(void* buffer, int size, int count, FILE* file)
+{
+    if (fread(buffer, size, count, file) != static_cast<size_t>(count))
+        throw FileReadingException();
+}

@@ -1,0 +1,90 @@
+#include "items/connector.h"
+
+#include "app/application.h"
+#include "items/entity.h"
+#include "items/line.h"
+
+#include <QPainter>
+
+Connector::Connector(Application* application, Entity* entity, int index, int side, QGraphicsItem* parent)
+    : QGraphicsRectItem(parent)
+    , application(application)
+    , m_entity(entity)
+    , m_index(index)
+    , m_side(side)
+{
+    setZValue(2.0);
+    setRect(QRectF(0, 0, connectorSize, connectorSize));
+}
+
+// The line's destructor frees this connector and the one at its far end.
+Connector::~Connector()
+{
+    delete m_line;
+}
+
+int Connector::type() const
+{
+    return Type;
+}
+
+Line* Connector::line() const
+{
+    return m_line;
+}
+
+void Connector::setLine(Line* line)
+{
+    m_line = line;
+    update();
+}
+
+void Connector::clearLine()
+{
+    m_line = nullptr;
+    update();
+}
+
+bool Connector::isFree() const
+{
+    return m_line == nullptr;
+}
+
+Entity* Connector::entity() const
+{
+    return m_entity;
+}
+
+int Connector::index() const
+{
+    return m_index;
+}
+
+void Connector::setIndex(int index)
+{
+    m_index = index;
+}
+
+int Connector::side() const
+{
+    return m_side;
+}
+
+// Where a line end attaches: the square's centre in scene coordinates. The
+// width serves for both axes because the square has equal sides.
+QPointF Connector::centre() const
+{
+    const qreal half = rect().width() / 2;
+    return QPointF(m_entity->x() + x() + half, m_entity->y() + y() + half);
+}
+
+void Connector::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
+{
+    if (m_line)
+        painter->setBrush(QBrush(Qt::gray, Qt::SolidPattern));
+    const QRectF r = rect();
+    if (application->getMode() == AddLineMode)
+        painter->drawRect(r);
+    else
+        painter->drawRect(QRectF(r.x() + 2, r.y() + 2, r.width() * 0.5, r.height() * 0.5));
+}

@@ -1,0 +1,345 @@
+#include "items/entity.h"
+
+#include "items/connector.h"
+#include "items/diagramfile.h"
+#include "items/line.h"
+#include "ui/entityeditwindow.h"
+#include "ui/entitymenu.h"
+
+#include <QFont>
+#include <QGraphicsScene>
+#include <QGraphicsSceneMouseEvent>
+#include <QGraphicsTextItem>
+#include <QPainter>
+
+const QString defaultEntityName = QStringLiteral("Unknown");
+
+namespace {
+
+constexpr qreal textLeft = 5.0;
+constexpr int minimumHeight = 50;
+constexpr int textRightMargin = 30;
+
+bool isValidConnectorCount(int count)
+{
+    return count >= 1 && count <= maxConnectorsPerSide;
+}
+
+} // namespace
+
+Entity::Entity(Application* application, int x, int y, EntityEditWindow* editWindow, EntityMenu* menu,
+               QGraphicsItem* parent)
+    : QGraphicsRectItem(parent)
+    , application(application)
+    , editWindow(editWindow)
+    , menu(menu)
+    , nameItem(new QGraphicsTextItem(defaultEntityName, this))
+    , brushColor(255, 255, 255, 255)
+    , penColor(0, 0, 0, 255)
+    , m_horConnectorCount(2)
+    , m_verConnectorCount(2)
+{
+    setX(x);
+    setY(y);
+    setFlags(ItemIsMovable | ItemIsSelectable);
+    setZValue(1.0);
+
+    nameItem->setPos(textLeft, 0.0);
+    nameItem->setDefaultTextColor(QColor(0, 0, 0, 255));
+    QFont bold;
+    bold.setWeight(QFont::Bold);
+    nameItem->setFont(bold);
+
+    for (int i = 0; i < m_horConnectorCount; ++i) {
+        connectors[TopSide].append(new Connector(application, this, i, TopSide, this));
+        connectors[BottomSide].append(new Connector(application, this, i, BottomSide, this));
+    }
+    for (int j = 0; j < m_verConnectorCount; ++j) {
+        connectors[RightSide].append(new Connector(application, this, j, RightSide, this));
+        connectors[LeftSide].append(new Connector(application, this, j, LeftSide, this));
+    }
+    updateLayout();
+}
+
+// Each connector takes its line along, and the line frees the connector at its
+// far end, so no other entity is left pointing at a deleted line.
+Entity::~Entity()
+{
+    for (QList<Connector*>& side : connectors) {
+        for (Connector* connector : side)
+            delete connector;
+        side.clear();
+    }
+    attribute.clear();
+}
+
+int Entity::type() const
+{
+    return Type;
+}
+
+QString Entity::name() const
+{
+    return nameItem->toPlainText();
+}
+
+void Entity::setName(const QString& text)
+{
+    nameItem->setPlainText(text);
+}
+
+int Entity::attributeCount() const
+{
+    return attribute.size();
+}
+
+QString Entity::attributeName(int id) const
+{
+    Q_ASSERT_X(id < attribute.size(), "entity", "id < attribute.size()");
+    return attribute.at(id)->toPlainText();
+}
+
+void Entity::addAttribute(const QString& text)
+{
+    auto* item = new QGraphicsTextItem(text, this);
+    const QGraphicsTextItem* above = attribute.isEmpty() ? nameItem : attribute.last();
+    item->setX(textLeft);
+    item->setY(above->y() + above->boundingRect().height());
+    attribute.append(item);
+}
+
+void Entity::clearAttributes()
+{
+    qDeleteAll(attribute);
+    attribute.clear();
+}
+
+int Entity::horConnectorCount() const
+{
+    return m_horConnectorCount;
+}
+
+int Entity::verConnectorCount() const
+{
+    return m_verConnectorCount;
+}
+
+void Entity::setHorConnectorCount(int n)
+{
+    resizeSide(TopSide, n);
+    resizeSide(BottomSide, n);
+    m_horConnectorCount = n;
+}
+
+void Entity::setVerConnectorCount(int n)
+{
+    resizeSide(RightSide, n);
+    resizeSide(LeftSide, n);
+    m_verConnectorCount = n;
+}
+
+// Free connectors nearest the side's starting corner go first; a connector
+// that carries a line is never removed, so its line survives the resize.
+void Entity::resizeSide(int side, int n)
+{
+    QList<Connector*>& list = connectors[side];
+    while (list.size() < n)
+        list.append(new Connector(application, this, list.size(), side, this));
+    auto it = list.begin();
+    while (list.size() > n) {
+        Q_ASSERT_X(it != list.end(), "entity", "it != list.end()");
+        if ((*it)->isFree()) {
+            delete *it;
+            it = list.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (int i = 0; i < list.size(); ++i)
+        list.at(i)->setIndex(i);
+}
+
+int Entity::busyCount(int side) const
+{
+    int busy = 0;
+    for (const Connector* connector : connectors[side]) {
+        if (!connector->isFree())
+            ++busy;
+    }
+    return busy;
+}
+
+int Entity::busyHorConnectorCount() const
+{
+    return std::max(busyCount(TopSide), busyCount(BottomSide));
+}
+
+int Entity::busyVerConnectorCount() const
+{
+    return std::max(busyCount(RightSide), busyCount(LeftSide));
+}
+
+Connector* Entity::connectorAt(int side, int position) const
+{
+    return connectors[side].at(position);
+}
+
+bool Entity::isConnectedTo(const Entity* other) const
+{
+    for (const QList<Connector*>& side : connectors) {
+        for (const Connector* connector : side) {
+            if (connector->isFree())
+                continue;
+            const Connector* far = connector->line()->otherConnector(connector);
+            if (far && far->entity() == other)
+                return true;
+        }
+    }
+    return false;
+}
+
+void Entity::updateLayout()
+{
+    int w = int(nameItem->boundingRect().width());
+    int h = int(nameItem->boundingRect().height());
+    for (const QGraphicsTextItem* item : std::as_const(attribute)) {
+        const QRectF bounds = item->boundingRect();
+        w = std::max(w, int(bounds.width()));
+        h = int(h + bounds.height());
+    }
+    if (h < minimumHeight)
+        h = minimumHeight;
+    const int width = std::max(w + textRightMargin, m_horConnectorCount * connectorSpacing);
+    const int height = std::max(h, m_verConnectorCount * connectorSpacing);
+    setRect(QRectF(0, 0, width, height));
+    placeConnectors(width, height);
+    updateLinePositions();
+}
+
+// Connectors run clockwise, each side from its own corner, so that a side's
+// connector 0 is the one on the corner where the side starts.
+void Entity::placeConnectors(int width, int height)
+{
+    const int d = connectorSize / 2;
+    const int sx = width / m_horConnectorCount;
+    const int sy = height / m_verConnectorCount;
+    for (int k = 0; k < connectors[TopSide].size(); ++k)
+        connectors[TopSide].at(k)->setPos(-d + k * sx, -d);
+    for (int k = 0; k < connectors[RightSide].size(); ++k)
+        connectors[RightSide].at(k)->setPos(width - d, -d + k * sy);
+    for (int k = 0; k < connectors[BottomSide].size(); ++k)
+        connectors[BottomSide].at(k)->setPos(width - d - k * sx, height - d);
+    for (int k = 0; k < connectors[LeftSide].size(); ++k)
+        connectors[LeftSide].at(k)->setPos(-d, height - d - k * sy);
+}
+
+void Entity::updateLinePositions()
+{
+    for (const QList<Connector*>& side : connectors) {
+        for (const Connector* connector : side) {
+            if (!connector->isFree())
+                connector->line()->updatePosition();
+        }
+    }
+}
+
+void Entity::setFileIndex(int index)
+{
+    m_fileIndex = index;
+}
+
+int Entity::fileIndex() const
+{
+    return m_fileIndex;
+}
+
+void Entity::writeRecord(FILE* file) const
+{
+    DiagramFile::writeInt(file, int(pos().x()));
+    DiagramFile::writeInt(file, int(pos().y()));
+    DiagramFile::writeString(file, name());
+    DiagramFile::writeInt(file, m_horConnectorCount);
+    DiagramFile::writeInt(file, m_verConnectorCount);
+    DiagramFile::writeInt(file, attributeCount());
+    for (const QGraphicsTextItem* item : attribute)
+        DiagramFile::writeString(file, item->toPlainText());
+}
+
+// Counts outside 1 .. maxConnectorsPerSide cannot come from this editor; the
+// layout divides by them, so they are refused like a short read.
+void Entity::readRecord(FILE* file)
+{
+    const int x = DiagramFile::readInt(file);
+    const int y = DiagramFile::readInt(file);
+    const QString text = DiagramFile::readString(file);
+    const int horCount = DiagramFile::readInt(file);
+    const int verCount = DiagramFile::readInt(file);
+    if (!isValidConnectorCount(horCount) || !isValidConnectorCount(verCount))
+        DiagramFile::reject();
+    setX(x);
+    setY(y);
+    setName(text);
+    setHorConnectorCount(horCount);
+    setVerConnectorCount(verCount);
+    const int count = DiagramFile::readInt(file);
+    for (int i = 0; i < count; ++i)
+        addAttribute(DiagramFile::readString(file));
+    updateLayout();
+}
+
+void Entity::openEditWindow()
+{
+    editWindow->editEntity(this);
+}
+
+QGraphicsTextItem* Entity::getNameItem() const
+{
+    return nameItem;
+}
+
+QGraphicsTextItem* Entity::getAttributeItem(int id) const
+{
+    return attribute.at(id);
+}
+
+void Entity::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
+{
+    painter->setBrush(QBrush(brushColor, isSelected() ? Qt::Dense1Pattern : Qt::SolidPattern));
+    painter->fillRect(rect(), QBrush(Qt::SolidPattern));
+    painter->setPen(QPen(penColor, 0));
+    painter->drawRect(rect());
+    const int separator = int(nameItem->boundingRect().height());
+    painter->drawLine(0, separator, int(rect().width()), separator);
+}
+
+void Entity::mousePressEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (event->button() != Qt::RightButton) {
+        QGraphicsRectItem::mousePressEvent(event);
+        return;
+    }
+    scene()->clearSelection();
+    setSelected(true);
+    // The menu may delete this entity: nothing may touch it afterwards.
+    menu->execFor(this, event->screenPos());
+}
+
+// The base class moves every selected entity, so the lines of all of them are
+// re-routed, not only those of the entity under the pointer.
+void Entity::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
+{
+    QGraphicsRectItem::mouseMoveEvent(event);
+    updateLinePositions();
+    for (QGraphicsItem* item : scene()->selectedItems()) {
+        Entity* entity = qgraphicsitem_cast<Entity*>(item);
+        if (entity && entity != this)
+            entity->updateLinePositions();
+    }
+}
+
+void Entity::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)
+{
+    QGraphicsRectItem::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        openEditWindow();
+}

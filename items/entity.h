@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QColor>
+#include <QGraphicsRectItem>
+#include <QList>
+#include <QString>
+#include <QVector>
+
+#include <cstdio>
+
+class Application;
+class Connector;
+class EntityEditWindow;
+class EntityMenu;
+class QGraphicsTextItem;
+
+constexpr int connectorSpacing = 40;
+constexpr int connectorSize = 8;
+// The most connectors a side may carry; the reader refuses more and the
+// editor never makes more, so the editor never writes a file it would refuse.
+constexpr int maxConnectorsPerSide = 1000;
+
+extern const QString defaultEntityName;
+
+class Entity : public QGraphicsRectItem
+{
+public:
+    enum { Type = UserType + 2 };
+    enum Side { TopSide = 0, RightSide = 1, BottomSide = 2, LeftSide = 3 };
+    static constexpr int sideCount = 4;
+
+    Entity(Application* application, int x, int y, EntityEditWindow* editWindow, EntityMenu* menu,
+           QGraphicsItem* parent = nullptr);
+    ~Entity() override;
+
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+    int type() const override;
+
+    QString name() const;
+    void setName(const QString& text);
+    int attributeCount() const;
+    QString attributeName(int id) const;
+    void addAttribute(const QString& text);
+    void clearAttributes();
+
+    int horConnectorCount() const;
+    int verConnectorCount() const;
+    void setHorConnectorCount(int n);
+    void setVerConnectorCount(int n);
+    int busyHorConnectorCount() const;
+    int busyVerConnectorCount() const;
+    Connector* connectorAt(int side, int position) const;
+    bool isConnectedTo(const Entity* other) const;
+    void updateLayout();
+    void updateLinePositions();
+
+    void setFileIndex(int index);
+    int fileIndex() const;
+    void writeRecord(FILE* file) const;
+    void readRecord(FILE* file);
+
+    void openEditWindow();
+
+    QGraphicsTextItem* getNameItem() const;
+    QGraphicsTextItem* getAttributeItem(int id) const;
+
+protected:
+    void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
+    void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
+    void mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event) override;
+
+private:
+    void resizeSide(int side, int n);
+    int busyCount(int side) const;
+    void placeConnectors(int width, int height);
+
+    Application* application;
+    EntityEditWindow* editWindow;
+    EntityMenu* menu;
+    QGraphicsTextItem* nameItem;
+    QVector<QGraphicsTextItem*> attribute;
+    QList<Connector*> connectors[sideCount];
+    QColor brushColor;
+    QColor penColor;
+    int m_horConnectorCount;
+    int m_verConnectorCount;
+    int m_fileIndex = 0;
+};

@@ -1,0 +1,276 @@
+#include "items/line.h"
+
+#include "items/connector.h"
+#include "items/diagramfile.h"
+#include "items/entity.h"
+#include "items/linelabel.h"
+#include "ui/lineeditwindow.h"
+#include "ui/linemenu.h"
+
+#include <QFont>
+#include <QGraphicsScene>
+#include <QGraphicsSceneMouseEvent>
+#include <QPainter>
+
+const QString defaultLineName = QStringLiteral("Unknown");
+
+namespace {
+
+QPen linePen(Qt::PenStyle style)
+{
+    return QPen(QBrush(Qt::black), 3.0, style, Qt::SquareCap, Qt::BevelJoin);
+}
+
+QPointF truncated(const QPointF& point)
+{
+    return QPointF(int(point.x()), int(point.y()));
+}
+
+void centreOn(LineLabel* label, qreal x, qreal y)
+{
+    const QRectF bounds = label->boundingRect();
+    label->setX(x - bounds.width() / 2);
+    label->setY(y - bounds.height() / 2);
+}
+
+int connectorCount(const Entity* entity, int side)
+{
+    return side == Entity::TopSide || side == Entity::BottomSide ? entity->horConnectorCount()
+                                                                 : entity->verConnectorCount();
+}
+
+// A reference that no file of this editor can hold (an unknown entity, side or
+// position, or a connector that already carries a line) is refused like a
+// short read rather than followed.
+Connector* readConnectorReference(FILE* file, const QList<Entity*>& entities)
+{
+    const int number = DiagramFile::readInt(file);
+    const int side = DiagramFile::readInt(file);
+    const int index = DiagramFile::readInt(file);
+    if (number < 0 || number >= entities.size() || side < Entity::TopSide || side > Entity::LeftSide)
+        DiagramFile::reject();
+    const Entity* entity = entities.at(number);
+    if (index < 0 || index >= connectorCount(entity, side))
+        DiagramFile::reject();
+    Connector* connector = entity->connectorAt(side, index);
+    if (!connector->isFree())
+        DiagramFile::reject();
+    return connector;
+}
+
+} // namespace
+
+Line::Line(Connector* start, Connector* end, LineEditWindow* editWindow, LineMenu* menu, QGraphicsItem* parent)
+    : QGraphicsLineItem(parent)
+    , editWindow(editWindow)
+    , menu(menu)
+    , m_startConnector(start)
+    , m_endConnector(end)
+    , nameLabel(new LineLabel(defaultLineName, this))
+    , multiplicityALabel(new LineLabel(QStringLiteral("1"), this))
+    , multiplicityBLabel(new LineLabel(QStringLiteral("1"), this))
+{
+    setPen(linePen(Qt::SolidLine));
+    setZValue(0);
+    QFont labelFont;
+    labelFont.setPixelSize(9);
+    nameLabel->setFont(labelFont);
+    multiplicityALabel->setFont(labelFont);
+    multiplicityBLabel->setFont(labelFont);
+    if (end || !start)
+        setFlag(ItemIsSelectable);
+    if (!start)
+        return;
+    const QPointF from = truncated(start->centre());
+    if (end) {
+        setLine(QLineF(from, truncated(end->centre())));
+        start->setLine(this);
+        end->setLine(this);
+    } else {
+        setLine(QLineF(from, from));
+    }
+    updatePosition();
+}
+
+// A pending line never registered itself, so it frees no connector.
+Line::~Line()
+{
+    if (!m_endConnector)
+        return;
+    m_startConnector->clearLine();
+    m_endConnector->clearLine();
+}
+
+int Line::type() const
+{
+    return Type;
+}
+
+Connector* Line::startConnector() const
+{
+    return m_startConnector;
+}
+
+Connector* Line::endConnector() const
+{
+    return m_endConnector;
+}
+
+void Line::setStartConnector(Connector* connector)
+{
+    m_startConnector = connector;
+}
+
+void Line::setEndConnector(Connector* connector)
+{
+    m_endConnector = connector;
+}
+
+Connector* Line::otherConnector(const Connector* k) const
+{
+    if (k == m_startConnector)
+        return m_endConnector;
+    if (k == m_endConnector)
+        return m_startConnector;
+    return nullptr;
+}
+
+QString Line::name() const
+{
+    return nameLabel->toPlainText();
+}
+
+void Line::setName(const QString& text)
+{
+    nameLabel->setPlainText(text);
+}
+
+QString Line::multiplicityA() const
+{
+    return multiplicityALabel->toPlainText();
+}
+
+void Line::setMultiplicityA(const QString& text)
+{
+    multiplicityALabel->setPlainText(text);
+}
+
+QString Line::multiplicityB() const
+{
+    return multiplicityBLabel->toPlainText();
+}
+
+void Line::setMultiplicityB(const QString& text)
+{
+    multiplicityBLabel->setPlainText(text);
+}
+
+void Line::updatePosition()
+{
+    if (m_endConnector)
+        setLine(QLineF(truncated(m_startConnector->centre()), truncated(m_endConnector->centre())));
+    placeLabels();
+}
+
+// The name is centred through the bounding rectangle, which includes the pen,
+// so it sits half a pen width off the exact midpoint; the multiplicities sit
+// labelEndDistance from their ends, or on the ends of a shorter segment.
+void Line::placeLabels()
+{
+    const QLineF segment = line();
+    const QRectF bounds = boundingRect();
+    centreOn(nameLabel, std::min(segment.x1(), segment.x2()) + bounds.width() / 2,
+             std::min(segment.y1(), segment.y2()) + bounds.height() / 2);
+
+    const qreal length = segment.length();
+    const int d = length >= labelEndDistance ? labelEndDistance : int(length);
+    const qreal dx = length > 0 ? d * segment.dx() / length : 0;
+    const qreal dy = length > 0 ? d * segment.dy() / length : 0;
+    centreOn(multiplicityALabel, segment.x1() + dx, segment.y1() + dy);
+    centreOn(multiplicityBLabel, segment.x2() - dx, segment.y2() - dy);
+}
+
+void Line::openEditWindow()
+{
+    editWindow->editLine(this);
+}
+
+void Line::writeRecord(FILE* file) const
+{
+    if (!m_endConnector)
+        return;
+    DiagramFile::writeString(file, name());
+    DiagramFile::writeString(file, multiplicityA());
+    DiagramFile::writeString(file, multiplicityB());
+    for (const Connector* connector : {m_startConnector, m_endConnector}) {
+        DiagramFile::writeInt(file, connector->entity()->fileIndex());
+        DiagramFile::writeInt(file, connector->side());
+        DiagramFile::writeInt(file, connector->index());
+    }
+}
+
+// Both references are read and checked before either connector is attached,
+// so a failure part way leaves no half-attached line behind.
+void Line::readRecord(FILE* file, const QList<Entity*>& entities)
+{
+    setName(DiagramFile::readString(file));
+    setMultiplicityA(DiagramFile::readString(file));
+    setMultiplicityB(DiagramFile::readString(file));
+    Connector* start = readConnectorReference(file, entities);
+    Connector* end = readConnectorReference(file, entities);
+    if (start->entity() == end->entity() || start->entity()->isConnectedTo(end->entity()))
+        DiagramFile::reject();
+    setStartConnector(start);
+    start->setLine(this);
+    setEndConnector(end);
+    end->setLine(this);
+    updatePosition();
+}
+
+LineLabel* Line::getNameLabel() const
+{
+    return nameLabel;
+}
+
+LineLabel* Line::getMultiplicityALabel() const
+{
+    return multiplicityALabel;
+}
+
+LineLabel* Line::getMultiplicityBLabel() const
+{
+    return multiplicityBLabel;
+}
+
+void Line::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
+{
+    painter->setPen(isSelected() ? linePen(Qt::DotLine) : pen());
+    painter->drawLine(line());
+}
+
+void Line::mousePressEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (!m_endConnector) {
+        event->ignore();
+        return;
+    }
+    if (event->button() != Qt::RightButton) {
+        QGraphicsLineItem::mousePressEvent(event);
+        return;
+    }
+    scene()->clearSelection();
+    setSelected(true);
+    // The menu may delete this line: nothing may touch it afterwards.
+    menu->execFor(this, event->screenPos());
+}
+
+void Line::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (!m_endConnector) {
+        event->ignore();
+        return;
+    }
+    QGraphicsLineItem::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        openEditWindow();
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QGraphicsLineItem>
+#include <QList>
+#include <QString>
+
+#include <cstdio>
+
+class Connector;
+class Entity;
+class LineEditWindow;
+class LineLabel;
+class LineMenu;
+
+extern const QString defaultLineName;
+
+class Line : public QGraphicsLineItem
+{
+public:
+    enum { Type = UserType + 3 };
+    static constexpr int labelEndDistance = 20;
+
+    Line(Connector* start, Connector* end, LineEditWindow* editWindow, LineMenu* menu, QGraphicsItem* parent);
+    ~Line() override;
+
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+    int type() const override;
+
+    Connector* startConnector() const;
+    Connector* endConnector() const;
+    void setStartConnector(Connector* connector);
+    void setEndConnector(Connector* connector);
+    Connector* otherConnector(const Connector* k) const;
+
+    QString name() const;
+    void setName(const QString& text);
+    QString multiplicityA() const;
+    void setMultiplicityA(const QString& text);
+    QString multiplicityB() const;
+    void setMultiplicityB(const QString& text);
+
+    void updatePosition();
+    void openEditWindow();
+
+    void writeRecord(FILE* file) const;
+    void readRecord(FILE* file, const QList<Entity*>& entities);
+
+    LineLabel* getNameLabel() const;
+    LineLabel* getMultiplicityALabel() const;
+    LineLabel* getMultiplicityBLabel() const;
+
+protected:
+    void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
+    void mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event) override;
+
+private:
+    void placeLabels();
+
+    LineEditWindow* editWindow;
+    LineMenu* menu;
+    Connector* m_startConnector;
+    Connector* m_endConnector;
+    LineLabel* nameLabel;
+    LineLabel* multiplicityALabel;
+    LineLabel* multiplicityBLabel;
+};

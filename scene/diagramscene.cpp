@@ -1,0 +1,241 @@
+#include "scene/diagramscene.h"
+
+#include "app/application.h"
+#include "items/connector.h"
+#include "items/entity.h"
+#include "items/line.h"
+#include "ui/diagrammenu.h"
+#include "ui/entityeditwindow.h"
+#include "ui/entitymenu.h"
+#include "ui/lineeditwindow.h"
+#include "ui/linemenu.h"
+
+#include <QGraphicsSceneMouseEvent>
+#include <QTransform>
+
+const QColor backgroundColor(255, 255, 255, 255);
+
+DiagramScene::DiagramScene(Application* application, QObject* parent)
+    : QGraphicsScene(parent)
+    , application(application)
+{
+    diagramMenu = new DiagramMenu(this, nullptr);
+    entityEditWindow = new EntityEditWindow(nullptr);
+    entityMenu = new EntityMenu(nullptr);
+    lineEditWindow = new LineEditWindow(nullptr);
+    lineMenu = new LineMenu(nullptr);
+    addLineEndMode = false;
+    pendingLine = nullptr;
+    setBackgroundBrush(QBrush(backgroundColor, Qt::SolidPattern));
+    setSceneRect(0, 0, 10000, 10000);
+    connect(application, &Application::changedMode, this, &DiagramScene::addLineEndModeDisableSlot);
+    connect(application, &Application::changedMode, this, [this] { update(); });
+}
+
+DiagramScene::~DiagramScene()
+{
+    delete entityEditWindow;
+    delete entityMenu;
+    delete lineEditWindow;
+    delete lineMenu;
+    delete diagramMenu;
+    // The items go with the base class; the pending line is one of them.
+    pendingLine = nullptr;
+    addLineEndMode = false;
+}
+
+Entity* DiagramScene::createEntity(int x, int y, bool returnToSelectMode)
+{
+    application->setModified(true);
+    auto* entity = new Entity(application, x, y, entityEditWindow, entityMenu, nullptr);
+    addItem(entity);
+    if (returnToSelectMode)
+        application->setMode(SelectMode);
+    return entity;
+}
+
+Line* DiagramScene::createLine(Connector* start, Connector* end)
+{
+    application->setModified(true);
+    auto* line = new Line(start, end, lineEditWindow, lineMenu, nullptr);
+    addItem(line);
+    if (start) {
+        line->setName(pendingLine->name());
+        line->setMultiplicityA(pendingLine->multiplicityA());
+        line->setMultiplicityB(pendingLine->multiplicityB());
+    }
+    return line;
+}
+
+Connector* DiagramScene::findConnectorAt(const QPointF& scenePos) const
+{
+    for (QGraphicsItem* item : items(scenePos)) {
+        if (item->type() == Connector::Type)
+            return static_cast<Connector*>(item);
+    }
+    return nullptr;
+}
+
+// Leaving the line end state first means the pending line is never held
+// after clear() has deleted it with the other items.
+void DiagramScene::clearDiagram()
+{
+    addLineEndModeDisableSlot();
+    clear();
+}
+
+bool DiagramScene::isAddLineEndMode() const
+{
+    return addLineEndMode;
+}
+
+Line* DiagramScene::getPendingLine() const
+{
+    return pendingLine;
+}
+
+EntityEditWindow* DiagramScene::getEntityEditWindow() const
+{
+    return entityEditWindow;
+}
+
+EntityMenu* DiagramScene::getEntityMenu() const
+{
+    return entityMenu;
+}
+
+LineEditWindow* DiagramScene::getLineEditWindow() const
+{
+    return lineEditWindow;
+}
+
+LineMenu* DiagramScene::getLineMenu() const
+{
+    return lineMenu;
+}
+
+DiagramMenu* DiagramScene::getDiagramMenu() const
+{
+    return diagramMenu;
+}
+
+// Lines go first, so that no selected line is reached after an entity already
+// took it along. A deletion counts as a change to the diagram.
+void DiagramScene::deleteSelected()
+{
+    QList<QGraphicsItem*> selected = selectedItems();
+    const bool deletesAny = !selected.isEmpty();
+    for (auto it = selected.begin(); it != selected.end();) {
+        if ((*it)->type() == Line::Type) {
+            delete *it;
+            it = selected.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    qDeleteAll(selected);
+    addLineEndModeDisableSlot();
+    if (deletesAny)
+        application->setModified(true);
+}
+
+void DiagramScene::addLineEndModeDisableSlot()
+{
+    addLineEndMode = false;
+    delete pendingLine;
+    pendingLine = nullptr;
+}
+
+void DiagramScene::mousePressEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (itemAt(event->scenePos(), QTransform()))
+        application->setModified(true);
+    if (event->button() == Qt::LeftButton)
+        leftPress(event);
+    else if (event->button() == Qt::RightButton)
+        rightPress(event);
+}
+
+void DiagramScene::leftPress(QGraphicsSceneMouseEvent* event)
+{
+    switch (application->getMode()) {
+    case AddEntityMode: {
+        const QPointF p = event->scenePos();
+        createEntity(int(p.x()), int(p.y()), true);
+        QGraphicsScene::mousePressEvent(event);
+        break;
+    }
+    case AddLineMode:
+        if (addLineEndMode)
+            finishLine(event->scenePos());
+        else
+            startLine(event);
+        break;
+    case SelectMode:
+        QGraphicsScene::mousePressEvent(event);
+        break;
+    }
+}
+
+void DiagramScene::rightPress(QGraphicsSceneMouseEvent* event)
+{
+    if (addLineEndMode)
+        addLineEndModeDisableSlot();
+    else if (!itemAt(event->scenePos(), QTransform()))
+        diagramMenu->execAt(event->screenPos(), event->scenePos());
+    else
+        QGraphicsScene::mousePressEvent(event);
+}
+
+// A press on a connector that already carries a line detaches that end: the
+// old line is deleted at once and the pending line carries its texts.
+void DiagramScene::startLine(QGraphicsSceneMouseEvent* event)
+{
+    Connector* k = findConnectorAt(event->scenePos());
+    if (!k) {
+        QGraphicsScene::mousePressEvent(event);
+        return;
+    }
+    if (k->isFree()) {
+        pendingLine = new Line(k, nullptr, nullptr, nullptr, nullptr);
+    } else {
+        Line* old = k->line();
+        pendingLine = new Line(old->otherConnector(k), nullptr, nullptr, nullptr, nullptr);
+        pendingLine->setName(old->name());
+        pendingLine->setMultiplicityA(old->multiplicityA());
+        pendingLine->setMultiplicityB(old->multiplicityB());
+        delete old;
+        const QPointF start = pendingLine->line().p1();
+        pendingLine->setLine(QLineF(start, k->centre()));
+        pendingLine->updatePosition();
+    }
+    addItem(pendingLine);
+    addLineEndMode = true;
+}
+
+void DiagramScene::finishLine(const QPointF& scenePos)
+{
+    Connector* target = findConnectorAt(scenePos);
+    if (!canFinishAt(target))
+        return;
+    createLine(pendingLine->startConnector(), target);
+    addLineEndModeDisableSlot();
+}
+
+bool DiagramScene::canFinishAt(const Connector* target) const
+{
+    if (!target || !target->isFree())
+        return false;
+    const Entity* startEntity = pendingLine->startConnector()->entity();
+    return target->entity() != startEntity && !target->entity()->isConnectedTo(startEntity);
+}
+
+void DiagramScene::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (application->getMode() == AddLineMode && addLineEndMode) {
+        pendingLine->setLine(QLineF(pendingLine->line().p1(), event->scenePos()));
+        pendingLine->updatePosition();
+        return;
+    }
+    QGraphicsScene::mouseMoveEvent(event);
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QColor>
+#include <QGraphicsScene>
+
+class Application;
+class Connector;
+class DiagramMenu;
+class Entity;
+class EntityEditWindow;
+class EntityMenu;
+class Line;
+class LineEditWindow;
+class LineMenu;
+
+extern const QColor backgroundColor;
+
+class DiagramScene : public QGraphicsScene
+{
+    Q_OBJECT
+
+public:
+    DiagramScene(Application* application, QObject* parent);
+    ~DiagramScene() override;
+
+    Entity* createEntity(int x, int y, bool returnToSelectMode);
+    Line* createLine(Connector* start, Connector* end);
+    Connector* findConnectorAt(const QPointF& scenePos) const;
+    void clearDiagram();
+
+    bool isAddLineEndMode() const;
+    Line* getPendingLine() const;
+    EntityEditWindow* getEntityEditWindow() const;
+    EntityMenu* getEntityMenu() const;
+    LineEditWindow* getLineEditWindow() const;
+    LineMenu* getLineMenu() const;
+    DiagramMenu* getDiagramMenu() const;
+
+public slots:
+    void deleteSelected();
+    void addLineEndModeDisableSlot();
+
+protected:
+    void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
+    void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
+
+private:
+    void leftPress(QGraphicsSceneMouseEvent* event);
+    void rightPress(QGraphicsSceneMouseEvent* event);
+    void startLine(QGraphicsSceneMouseEvent* event);
+    void finishLine(const QPointF& scenePos);
+    bool canFinishAt(const Connector* target) const;
+
+    Application* application;
+    DiagramMenu* diagramMenu;
+    EntityEditWindow* entityEditWindow;
+    EntityMenu* entityMenu;
+    LineEditWindow* lineEditWindow;
+    LineMenu* lineMenu;
+    bool addLineEndMode;
+    Line* pendingLine;
+};
