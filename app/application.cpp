@@ -1,17 +1,13 @@
 #include "app/application.h"
 
 #include "app/mainwindow.h"
-#include "items/connector.h"
 #include "items/diagramfile.h"
-#include "items/entity.h"
-#include "items/line.h"
 #include "scene/diagramscene.h"
 
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QSaveFile>
-#include <QSet>
 #include <QShortcut>
 
 #include <memory>
@@ -27,43 +23,6 @@ const QKeySequence addLineModeKey(QStringLiteral("L"));
 namespace {
 
 using FileCloser = std::unique_ptr<FILE, int (*)(FILE*)>;
-
-// Entities are numbered as they are collected, so that every line record can
-// name its connectors' entities. A line whose entity was not collected (it lies
-// wholly outside the scene rectangle) is left out rather than written with a
-// number the file does not hold.
-void collectDiagram(DiagramScene* scene, QList<Entity*>& entities, QList<Line*>& lines)
-{
-    QSet<const Entity*> collected;
-    QList<Line*> candidates;
-    const QList<QGraphicsItem*> items = scene->items(scene->sceneRect(), Qt::IntersectsItemShape,
-                                                     Qt::DescendingOrder);
-    for (QGraphicsItem* item : items) {
-        if (Entity* entity = qgraphicsitem_cast<Entity*>(item)) {
-            entity->setFileIndex(entities.size());
-            entities.append(entity);
-            collected.insert(entity);
-        } else if (Line* line = qgraphicsitem_cast<Line*>(item)) {
-            if (line->endConnector())
-                candidates.append(line);
-        }
-    }
-    for (Line* line : candidates) {
-        if (collected.contains(line->startConnector()->entity())
-            && collected.contains(line->endConnector()->entity()))
-            lines.append(line);
-    }
-}
-
-void writeRecords(FILE* file, const QList<Entity*>& entities, const QList<Line*>& lines)
-{
-    DiagramFile::writeInt(file, entities.size());
-    for (Entity* entity : entities)
-        entity->writeRecord(file);
-    DiagramFile::writeInt(file, lines.size());
-    for (Line* line : lines)
-        line->writeRecord(file);
-}
 
 } // namespace
 
@@ -232,10 +191,6 @@ void Application::writeDiagramFile()
 
 bool Application::writeDiagramTo(const QString& path)
 {
-    QList<Entity*> entities;
-    QList<Line*> lines;
-    collectDiagram(mainWindow->getScene(), entities, lines);
-
     QSaveFile target(path);
     if (!target.open(QIODevice::WriteOnly))
         return false;
@@ -247,7 +202,7 @@ bool Application::writeDiagramTo(const QString& path)
         target.cancelWriting();
         return false;
     }
-    writeRecords(file, entities, lines);
+    DiagramFile::writeDiagram(file, mainWindow->getScene());
     bool written = ferror(file) == 0 && fflush(file) == 0;
     written = fclose(file) == 0 && written;
     if (!written) {
@@ -266,18 +221,7 @@ void Application::readDiagramFile()
         showMessage(QStringLiteral("File reading error."));
         return;
     }
-    QList<Entity*> entities;
-    const int entityCount = DiagramFile::readInt(file.get());
-    for (int i = 0; i < entityCount; ++i) {
-        Entity* entity = scene->createEntity(0, 0, false);
-        entities.append(entity);
-        entity->readRecord(file.get());
-    }
-    const int lineCount = DiagramFile::readInt(file.get());
-    for (int i = 0; i < lineCount; ++i) {
-        Line* line = scene->createLine(nullptr, nullptr);
-        line->readRecord(file.get(), entities);
-    }
+    DiagramFile::readDiagram(file.get(), scene);
 }
 
 void Application::showMessage(const QString& text)
