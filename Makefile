@@ -3,7 +3,16 @@
 BUILD_DIR := build
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build deps
+SANITIZE_DIR := build-sanitize
+FUZZ_DIR := build-fuzz
+FUZZ_SECONDS ?= 60
+SOAK_SECONDS ?= 600
+SANITIZER_ENV := QT_QPA_PLATFORM=offscreen \
+    ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1 \
+    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0
+
+.PHONY: run test build deps test-sanitize fuzz soak
 
 deps:
 	@tools/install-deps
@@ -25,3 +34,30 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
+
+# The same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+$(SANITIZE_DIR)/CMakeCache.txt: | deps
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DDIAGRAM_SANITIZE=ON
+
+test-sanitize: deps $(SANITIZE_DIR)/CMakeCache.txt
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && $(SANITIZER_ENV) ctest --output-on-failure
+
+# Random editing sessions with fresh seeds, under the sanitizers, for SOAK_SECONDS.
+soak: deps $(SANITIZE_DIR)/CMakeCache.txt
+	cmake --build $(SANITIZE_DIR) -j $(JOBS) --target tst_session
+	cd $(SANITIZE_DIR) && $(SANITIZER_ENV) SESSION_SECONDS=$(SOAK_SECONDS) SESSION_SEED=random \
+	    ./tests/tst_session -maxwarnings 0
+
+# Fuzzes the diagram reader for FUZZ_SECONDS; every failing input lands in
+# tests/data/, which the ordinary suite replays.
+$(FUZZ_DIR)/CMakeCache.txt:
+	tools/install-deps clang libclang-rt-14-dev
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDIAGRAM_FUZZ=ON
+
+fuzz: deps $(FUZZ_DIR)/CMakeCache.txt
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_reader
+	mkdir -p $(FUZZ_DIR)/corpus
+	cd $(FUZZ_DIR) && $(SANITIZER_ENV) ./tests/fuzz_reader -max_total_time=$(FUZZ_SECONDS) \
+	    -timeout=2 -rss_limit_mb=512 -artifact_prefix=$(CURDIR)/tests/data/ \
+	    corpus $(CURDIR)/tests/fuzz/corpus

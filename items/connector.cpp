@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "items/entity.h"
 #include "items/line.h"
+#include "scene/diagramscene.h"
 
 #include <QPainter>
 
@@ -17,10 +18,15 @@ Connector::Connector(Application* application, Entity* entity, int index, int si
     setRect(QRectF(0, 0, connectorSize, connectorSize));
 }
 
-// The line's destructor frees this connector and the one at its far end.
+// The line's destructor frees this connector and the one at its far end. A
+// pending line never registers with its start, so the scene is told directly:
+// an entity can lose that connector while a line is being drawn from it (a
+// double click in add-line mode opens the edit window, which may shrink a side).
 Connector::~Connector()
 {
     delete m_line;
+    if (auto* diagram = qobject_cast<DiagramScene*>(scene()))
+        diagram->connectorRemoved(this);
 }
 
 int Connector::type() const

@@ -184,6 +184,11 @@ Connector* Entity::connectorAt(int side, int position) const
     return connectors[side].at(position);
 }
 
+int Entity::connectorCount(int side) const
+{
+    return connectors[side].size();
+}
+
 bool Entity::isConnectedTo(const Entity* other) const
 {
     for (const QList<Connector*>& side : connectors) {

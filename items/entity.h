@@ -50,6 +50,7 @@ public:
     int busyHorConnectorCount() const;
     int busyVerConnectorCount() const;
     Connector* connectorAt(int side, int position) const;
+    int connectorCount(int side) const;
     bool isConnectedTo(const Entity* other) const;
     void updateLayout();
     void updateLinePositions();

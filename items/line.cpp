@@ -33,12 +33,6 @@ void centreOn(LineLabel* label, qreal x, qreal y)
     label->setY(y - bounds.height() / 2);
 }
 
-int connectorCount(const Entity* entity, int side)
-{
-    return side == Entity::TopSide || side == Entity::BottomSide ? entity->horConnectorCount()
-                                                                 : entity->verConnectorCount();
-}
-
 // A reference that no file of this editor can hold (an unknown entity, side or
 // position, or a connector that already carries a line) is refused like a
 // short read rather than followed.
@@ -50,7 +44,7 @@ Connector* readConnectorReference(FILE* file, const QList<Entity*>& entities)
     if (number < 0 || number >= entities.size() || side < Entity::TopSide || side > Entity::LeftSide)
         DiagramFile::reject();
     const Entity* entity = entities.at(number);
-    if (index < 0 || index >= connectorCount(entity, side))
+    if (index < 0 || index >= entity->connectorCount(side))
         DiagramFile::reject();
     Connector* connector = entity->connectorAt(side, index);
     if (!connector->isFree())

@@ -84,6 +84,12 @@ void DiagramScene::clearDiagram()
     clear();
 }
 
+void DiagramScene::connectorRemoved(const Connector* connector)
+{
+    if (pendingLine && pendingLine->startConnector() == connector)
+        addLineEndModeDisableSlot();
+}
+
 bool DiagramScene::isAddLineEndMode() const
 {
     return addLineEndMode;

@@ -27,6 +27,7 @@ public:
     Line* createLine(Connector* start, Connector* end);
     Connector* findConnectorAt(const QPointF& scenePos) const;
     void clearDiagram();
+    void connectorRemoved(const Connector* connector);
 
     bool isAddLineEndMode() const;
     Line* getPendingLine() const;

@@ -1,0 +1,198 @@
+#include "support/diagramcheck.h"
+
+#include "app/application.h"
+#include "items/connector.h"
+#include "items/diagramfile.h"
+#include "items/entity.h"
+#include "items/line.h"
+#include "scene/diagramscene.h"
+
+#include <QSet>
+#include <QStringList>
+
+#include <cstdlib>
+
+namespace {
+
+QList<Entity*> entitiesOf(const DiagramScene* scene)
+{
+    QList<Entity*> entities;
+    for (QGraphicsItem* item : scene->items()) {
+        if (Entity* entity = qgraphicsitem_cast<Entity*>(item))
+            entities.append(entity);
+    }
+    return entities;
+}
+
+QList<Line*> linesOf(const DiagramScene* scene)
+{
+    QList<Line*> lines;
+    for (QGraphicsItem* item : scene->items()) {
+        if (Line* line = qgraphicsitem_cast<Line*>(item))
+            lines.append(line);
+    }
+    return lines;
+}
+
+QPointF truncatedCentre(const Connector* connector)
+{
+    const QPointF centre = connector->centre();
+    return QPointF(int(centre.x()), int(centre.y()));
+}
+
+QString connectorFault(const Entity* entity, int side, int position)
+{
+    const Connector* connector = entity->connectorAt(side, position);
+    if (connector->index() != position || connector->side() != side || connector->entity() != entity
+        || connector->parentItem() != entity)
+        return QStringLiteral("connector %1/%2 of '%3' is misnumbered").arg(side).arg(position).arg(entity->name());
+    const Line* line = connector->line();
+    if (line && line->startConnector() != connector && line->endConnector() != connector)
+        return QStringLiteral("a busy connector of '%1' is not named by its line").arg(entity->name());
+    return QString();
+}
+
+QString entityFault(const Entity* entity)
+{
+    const int counts[Entity::sideCount] = {entity->horConnectorCount(), entity->verConnectorCount(),
+                                           entity->horConnectorCount(), entity->verConnectorCount()};
+    int connectorChildren = 0;
+    for (const QGraphicsItem* child : entity->childItems())
+        connectorChildren += child->type() == Connector::Type;
+    int listed = 0;
+    for (int side = 0; side < Entity::sideCount; ++side) {
+        if (counts[side] < 1 || entity->connectorCount(side) != counts[side])
+            return QStringLiteral("side %1 of '%2' holds a wrong number of connectors").arg(side).arg(entity->name());
+        for (int position = 0; position < counts[side]; ++position) {
+            const QString fault = connectorFault(entity, side, position);
+            if (!fault.isEmpty())
+                return fault;
+        }
+        listed += counts[side];
+    }
+    if (connectorChildren != listed)
+        return QStringLiteral("'%1' has connectors outside its lists").arg(entity->name());
+    return QString();
+}
+
+QString lineFault(const Line* line, QSet<QPair<const Entity*, const Entity*>>& joined)
+{
+    const Connector* start = line->startConnector();
+    const Connector* end = line->endConnector();
+    if (!start || !end)
+        return QStringLiteral("an incomplete line is in the scene");
+    if (start->line() != line || end->line() != line)
+        return QStringLiteral("a line is not registered with its connectors");
+    const Entity* a = start->entity();
+    const Entity* b = end->entity();
+    if (a == b)
+        return QStringLiteral("a line joins '%1' to itself").arg(a->name());
+    const auto pair = a < b ? qMakePair(a, b) : qMakePair(b, a);
+    if (joined.contains(pair))
+        return QStringLiteral("two lines join '%1' and '%2'").arg(a->name(), b->name());
+    joined.insert(pair);
+    if (line->line().p1() != truncatedCentre(start) || line->line().p2() != truncatedCentre(end))
+        return QStringLiteral("a line end is off its connector's centre");
+    return QString();
+}
+
+QString entityKey(const Entity* entity)
+{
+    QStringList attributes;
+    for (int i = 0; i < entity->attributeCount(); ++i)
+        attributes.append(entity->attributeName(i));
+    return QStringLiteral("%1@%2,%3 h%4 v%5 [%6]")
+        .arg(entity->name())
+        .arg(int(entity->x()))
+        .arg(int(entity->y()))
+        .arg(entity->horConnectorCount())
+        .arg(entity->verConnectorCount())
+        .arg(attributes.join('|'));
+}
+
+QString endKey(const Connector* connector)
+{
+    return QStringLiteral("%1 s%2 i%3").arg(entityKey(connector->entity())).arg(connector->side()).arg(connector->index());
+}
+
+} // namespace
+
+QString diagramFault(const DiagramScene* scene)
+{
+    const Line* pending = scene->getPendingLine();
+    if (scene->isAddLineEndMode() != (pending != nullptr))
+        return QStringLiteral("the pending line and the line end state disagree");
+    if (pending && (pending->endConnector() || !scene->items().contains(const_cast<Line*>(pending))))
+        return QStringLiteral("the pending line is not a pending line of this scene");
+    for (const Entity* entity : entitiesOf(scene)) {
+        const QString fault = entityFault(entity);
+        if (!fault.isEmpty())
+            return fault;
+    }
+    QSet<QPair<const Entity*, const Entity*>> joined;
+    for (const Line* line : linesOf(scene)) {
+        if (line == pending)
+            continue;
+        const QString fault = lineFault(line, joined);
+        if (!fault.isEmpty())
+            return fault;
+    }
+    return QString();
+}
+
+QString describeDiagram(const DiagramScene* scene)
+{
+    QSet<const Entity*> inside;
+    QStringList entities;
+    for (const Entity* entity : entitiesOf(scene)) {
+        if (!entity->sceneBoundingRect().intersects(scene->sceneRect()))
+            continue;
+        inside.insert(entity);
+        entities.append(entityKey(entity));
+    }
+    QStringList lines;
+    for (const Line* line : linesOf(scene)) {
+        if (line == scene->getPendingLine() || !line->endConnector())
+            continue;
+        if (!inside.contains(line->startConnector()->entity()) || !inside.contains(line->endConnector()->entity()))
+            continue;
+        lines.append(QStringLiteral("'%1' '%2' '%3': %4 -> %5")
+                         .arg(line->name(), line->multiplicityA(), line->multiplicityB(),
+                              endKey(line->startConnector()), endKey(line->endConnector())));
+    }
+    entities.sort();
+    lines.sort();
+    return entities.join('\n') + QStringLiteral("\n--\n") + lines.join('\n');
+}
+
+bool readDiagramInto(DiagramScene* scene, FILE* file)
+{
+    scene->clearDiagram();
+    try {
+        DiagramFile::readDiagram(file, scene);
+        return true;
+    } catch (const Application::FileReadingException&) {
+        scene->clearDiagram();
+        return false;
+    }
+}
+
+QString roundTripFault(DiagramScene* scene)
+{
+    const QString before = describeDiagram(scene);
+    char* buffer = nullptr;
+    size_t length = 0;
+    FILE* out = open_memstream(&buffer, &length);
+    DiagramFile::writeDiagram(out, scene);
+    fclose(out);
+    FILE* in = fmemopen(buffer, length, "rb");
+    const bool accepted = readDiagramInto(scene, in);
+    fclose(in);
+    free(buffer);
+    if (!accepted)
+        return QStringLiteral("a saved diagram was refused");
+    const QString after = describeDiagram(scene);
+    if (after != before)
+        return QStringLiteral("a saved diagram read back differently:\n%1\n-- became --\n%2").arg(before, after);
+    return QString();
+}
