@@ -190,7 +190,16 @@ void DiagramScene::rightPress(QGraphicsSceneMouseEvent* event)
     else if (!itemAt(event->scenePos(), QTransform()))
         diagramMenu->execAt(event->screenPos(), event->scenePos());
     else
-        QGraphicsScene::mousePressEvent(event);
+        passToItemMenu(event);
+}
+
+// The item's context menu takes the release, so the item must not keep the
+// mouse: the next press would go to it wherever it lands.
+void DiagramScene::passToItemMenu(QGraphicsSceneMouseEvent* event)
+{
+    QGraphicsScene::mousePressEvent(event);
+    if (QGraphicsItem* grabber = mouseGrabberItem())
+        grabber->ungrabMouse();
 }
 
 // A press on a connector that already carries a line detaches that end: the

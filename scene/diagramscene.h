@@ -48,6 +48,7 @@ protected:
 private:
     void leftPress(QGraphicsSceneMouseEvent* event);
     void rightPress(QGraphicsSceneMouseEvent* event);
+    void passToItemMenu(QGraphicsSceneMouseEvent* event);
     void startLine(QGraphicsSceneMouseEvent* event);
     void finishLine(const QPointF& scenePos);
     bool canFinishAt(const Connector* target) const;

@@ -142,17 +142,16 @@ QString diagramFault(const DiagramScene* scene)
 
 QString describeDiagram(const DiagramScene* scene)
 {
-    QSet<const Entity*> inside;
+    const QList<QGraphicsItem*> saved = scene->items(scene->sceneRect(), Qt::IntersectsItemShape);
+    const QSet<QGraphicsItem*> inside(saved.begin(), saved.end());
     QStringList entities;
-    for (const Entity* entity : entitiesOf(scene)) {
-        if (!entity->sceneBoundingRect().intersects(scene->sceneRect()))
-            continue;
-        inside.insert(entity);
-        entities.append(entityKey(entity));
+    for (Entity* entity : entitiesOf(scene)) {
+        if (inside.contains(entity))
+            entities.append(entityKey(entity));
     }
     QStringList lines;
-    for (const Line* line : linesOf(scene)) {
-        if (line == scene->getPendingLine() || !line->endConnector())
+    for (Line* line : linesOf(scene)) {
+        if (line == scene->getPendingLine() || !line->endConnector() || !inside.contains(line))
             continue;
         if (!inside.contains(line->startConnector()->entity()) || !inside.contains(line->endConnector()->entity()))
             continue;
