@@ -59,7 +59,7 @@ Line* DiagramScene::createLine(Connector* start, Connector* end)
     application->setModified(true);
     auto* line = new Line(start, end, lineEditWindow, lineMenu, nullptr);
     addItem(line);
-    if (start) {
+    if (start && pendingLine) {
         line->setName(pendingLine->name());
         line->setMultiplicityA(pendingLine->multiplicityA());
         line->setMultiplicityB(pendingLine->multiplicityB());
