@@ -1,13 +1,275 @@
 #include "support/testsupport.h"
 
+#include "app/mainwindow.h"
+#include "items/connector.h"
+#include "items/entity.h"
+#include "items/line.h"
+#include "scene/diagramscene.h"
+#include "ui/diagrammenu.h"
+#include "ui/entityeditwindow.h"
+#include "ui/lineeditwindow.h"
+#include "ui/toolbar.h"
+
+#include <QGraphicsView>
+#include <QPushButton>
+#include <QToolButton>
+
 class TestMenus : public QObject, private ApplicationFixture
 {
     Q_OBJECT
 
 private slots:
     void init() { startApplication(); }
-    void cleanup() { stopApplication(); }
+    void cleanup()
+    {
+        const bool open = scene()->getEntityEditWindow()->isVisible() || scene()->getLineEditWindow()->isVisible();
+        stopApplication();
+        QVERIFY2(QTest::currentTestFailed() || !open, "an edit window was left open");
+    }
+
+    void entityMenuEntriesAndDelete();
+    void entityMenuConnectorCommands_data();
+    void entityMenuConnectorCommands();
+    void lineMenuEntriesAndDelete();
+    void diagramMenuAddsEntityAndKeepsMode_data();
+    void diagramMenuAddsEntityAndKeepsMode();
+    void diagramMenuSelectsAllInsideScene();
+
+private:
+    Entity* placeEntity(int x, int y) { return scene()->createEntity(x, y, false); }
+    Line* join(Connector* from, Connector* to)
+    {
+        app()->setMode(AddLineMode);
+        clickAt(centreOf(from));
+        clickAt(centreOf(to));
+        app()->setMode(SelectMode);
+        return to->line();
+    }
+    // The menu runs inside the press; the release keeps QTest's button state
+    // clean for the next press.
+    void rightClickAt(const QPointF& at)
+    {
+        pressAt(at, Qt::RightButton);
+        QTest::mouseRelease(view()->viewport(), Qt::RightButton, {}, view()->mapFromScene(at));
+    }
+    // Inside the box and clear of the connectors on its outline.
+    static QPointF bodyOf(const Entity* entity)
+    {
+        return entity->pos() + QPointF(12, std::min(entity->rect().height(), 80.0) - 10);
+    }
+    template<typename T>
+    QList<T*> itemsOfType() const
+    {
+        QList<T*> found;
+        for (QGraphicsItem* item : scene()->items()) {
+            if (item->type() == T::Type)
+                found.append(static_cast<T*>(item));
+        }
+        return found;
+    }
+    static void cancelEditWindow(QWidget* window)
+    {
+        QVERIFY(window->isVisible());
+        QTest::mouseClick(window->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    }
 };
+
+static const char noEntry[] = "no such entry";
+
+void TestMenus::entityMenuEntriesAndDelete()
+{
+    Entity* entity = placeEntity(5000, 5000);
+    Entity* right = placeEntity(5400, 5000);
+    Entity* below = placeEntity(5000, 5300);
+    QVERIFY(join(entity->connectorAt(Entity::RightSide, 1), right->connectorAt(Entity::LeftSide, 1)));
+    QVERIFY(join(entity->connectorAt(Entity::BottomSide, 0), below->connectorAt(Entity::TopSide, 0)));
+    Line* survivor = join(right->connectorAt(Entity::BottomSide, 0), below->connectorAt(Entity::RightSide, 0));
+    QVERIFY(survivor);
+    right->setSelected(true);
+    app()->setModified(false);
+
+    QStringList seen;
+    chooseMenuEntry(noEntry, &seen);
+    rightClickAt(bodyOf(entity));
+    QCOMPARE(seen, (QStringList{"Select", "Edit", "Delete", "-", "Add Connectors", "Delete Connectors"}));
+    QCOMPARE(scene()->selectedItems(), QList<QGraphicsItem*>{entity});
+    QVERIFY(app()->isModified());
+    QCOMPARE(itemsOfType<Line>().size(), 3);
+    QCOMPARE(itemsOfType<Connector>().size(), 24);
+
+    chooseMenuEntry("Select");
+    rightClickAt(bodyOf(entity));
+    QCOMPARE(scene()->selectedItems(), QList<QGraphicsItem*>{entity});
+    chooseMenuEntry("Edit");
+    rightClickAt(bodyOf(entity));
+    cancelEditWindow(scene()->getEntityEditWindow());
+
+    chooseMenuEntry("Delete");
+    rightClickAt(bodyOf(entity));
+    QCOMPARE(itemsOfType<Entity>().size(), 2);
+    QVERIFY(!itemsOfType<Entity>().contains(entity));
+    QCOMPARE(itemsOfType<Line>(), QList<Line*>{survivor});
+    QVERIFY(right->connectorAt(Entity::LeftSide, 1)->isFree());
+    QVERIFY(below->connectorAt(Entity::TopSide, 0)->isFree());
+}
+
+void TestMenus::entityMenuConnectorCommands_data()
+{
+    // Counts as "horxver"; busy as the side (t, r, b, l) and how many of its
+    // first connectors carry lines; entries a for "Add Connectors", d for
+    // "Delete Connectors".
+    QTest::addColumn<QString>("counts");
+    QTest::addColumn<QString>("busy");
+    QTest::addColumn<QString>("entries");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("add once") << "2x2" << "t0" << "a" << "2x3";
+    QTest::newRow("add twice") << "2x2" << "t0" << "aa" << "3x3";
+    QTest::newRow("add three times") << "2x2" << "t0" << "aaa" << "3x4";
+    QTest::newRow("delete from 3 and 3") << "3x3" << "t0" << "d" << "2x3";
+    QTest::newRow("delete twice from 3 and 3") << "3x3" << "t0" << "dd" << "2x2";
+    QTest::newRow("delete keeps one per side") << "1x1" << "t0" << "d" << "1x1";
+    QTest::newRow("two of three top busy") << "3x2" << "t2" << "d" << "2x2";
+    QTest::newRow("all top busy") << "3x2" << "t3" << "d" << "3x1";
+    QTest::newRow("all right busy") << "2x3" << "r3" << "d" << "2x3";
+    QTest::newRow("add at 1000 each") << "1000x1000" << "t0" << "a" << "1000x1000";
+    QTest::newRow("add up to 1000") << "999x1000" << "t0" << "aa" << "1000x1000";
+}
+
+// A shrink must never take a connector that carries a line, nor go below one
+// connector, and growth must stop where the diagram reader stops accepting.
+void TestMenus::entityMenuConnectorCommands()
+{
+    QFETCH(QString, counts);
+    QFETCH(QString, busy);
+    QFETCH(QString, entries);
+    QFETCH(QString, expected);
+    Entity* entity = placeEntity(5000, 5000);
+    entity->setHorConnectorCount(counts.section('x', 0, 0).toInt());
+    entity->setVerConnectorCount(counts.section('x', 1, 1).toInt());
+    entity->updateLayout();
+    const int busySide = QStringLiteral("trbl").indexOf(busy[0]);
+    const int busyCount = busy.mid(1).toInt();
+    QList<Line*> lines;
+    for (int i = 0; i < busyCount; ++i) {
+        lines << join(entity->connectorAt(busySide, i), placeEntity(4400 + 200 * i, 4500)->connectorAt(0, 0));
+        QVERIFY(lines.last());
+    }
+    for (const QChar entry : entries) {
+        chooseMenuEntry(entry == 'a' ? "Add Connectors" : "Delete Connectors");
+        rightClickAt(bodyOf(entity));
+    }
+
+    const int hor = entity->horConnectorCount();
+    const int ver = entity->verConnectorCount();
+    QCOMPARE(QStringLiteral("%1x%2").arg(hor).arg(ver), expected);
+    QCOMPARE(itemsOfType<Connector>().size(), 2 * hor + 2 * ver + 8 * busyCount);
+    QCOMPARE(itemsOfType<Line>().size(), busyCount);
+    for (Line* line : lines)
+        QCOMPARE(line->line().p1(), centreOf(line->startConnector()));
+    QVERIFY(entity->rect().width() >= hor * connectorSpacing);
+    QVERIFY(entity->rect().height() >= ver * connectorSpacing);
+}
+
+void TestMenus::lineMenuEntriesAndDelete()
+{
+    Entity* left = placeEntity(4700, 5000);
+    Entity* right = placeEntity(5300, 5000);
+    Connector* start = left->connectorAt(Entity::RightSide, 1);
+    Connector* end = right->connectorAt(Entity::LeftSide, 1);
+    Line* line = join(start, end);
+    QVERIFY(line);
+    placeEntity(5000, 5300)->setSelected(true);
+    const QPointF onLine = line->line().pointAt(0.25); // clear of all three labels
+
+    QStringList seen;
+    chooseMenuEntry(noEntry, &seen);
+    rightClickAt(onLine);
+    QCOMPARE(seen, (QStringList{"Select", "Edit", "Delete"}));
+    QCOMPARE(scene()->selectedItems(), QList<QGraphicsItem*>{line});
+    chooseMenuEntry("Select");
+    rightClickAt(onLine);
+    QCOMPARE(scene()->selectedItems(), QList<QGraphicsItem*>{line});
+    chooseMenuEntry("Edit");
+    rightClickAt(onLine);
+    cancelEditWindow(scene()->getLineEditWindow());
+
+    chooseMenuEntry("Delete");
+    rightClickAt(onLine);
+    QVERIFY(itemsOfType<Line>().isEmpty());
+    QCOMPARE(itemsOfType<Entity>().size(), 3);
+    QVERIFY(start->isFree());
+    QVERIFY(end->isFree());
+    Line* again = join(end, start);
+    QVERIFY(again);
+    QCOMPARE(again->startConnector(), end);
+}
+
+void TestMenus::diagramMenuAddsEntityAndKeepsMode_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("select") << int(SelectMode);
+    QTest::newRow("add entity") << int(AddEntityMode);
+    QTest::newRow("add line") << int(AddLineMode);
+}
+
+// Unlike a click in the add-entity mode, the menu keeps the mode.
+void TestMenus::diagramMenuAddsEntityAndKeepsMode()
+{
+    QFETCH(int, mode);
+    app()->setMode(EditMode(mode));
+    ToolBar* bar = window()->getToolBar();
+    const QList<QToolButton*> buttons{bar->getSelectButton(), bar->getAddEntityButton(), bar->getAddLineButton()};
+    QCOMPARE(buttons[mode]->isChecked(), true);
+    app()->setModified(false);
+
+    const QPointF exact(120.75, 40.2);
+    reveal(exact);
+    QStringList seen;
+    chooseMenuEntry("Add Entity", &seen);
+    scene()->getDiagramMenu()->execAt(view()->viewport()->mapToGlobal(view()->mapFromScene(exact)), exact);
+    QCOMPARE(seen, (QStringList{"Select All", "Add Entity"}));
+    QList<Entity*> entities = itemsOfType<Entity>();
+    QCOMPARE(entities.size(), 1);
+    QCOMPARE(entities.first()->pos(), QPointF(120, 40));
+    QVERIFY(app()->isModified());
+
+    const QPointF pressed(300.6, 200.3);
+    chooseMenuEntry("Add Entity");
+    rightClickAt(pressed);
+    const QPointF received = view()->mapToScene(view()->mapFromScene(pressed));
+    QList<Entity*> after = itemsOfType<Entity>();
+    QCOMPARE(after.size(), 2);
+    after.removeOne(entities.first());
+    QCOMPARE(after.first()->pos(), QPointF(int(received.x()), int(received.y())));
+    QCOMPARE(int(app()->getMode()), mode);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(buttons[i]->isChecked(), i == mode);
+}
+
+void TestMenus::diagramMenuSelectsAllInsideScene()
+{
+    Entity* left = placeEntity(5000, 5000);
+    Entity* right = placeEntity(5400, 5000);
+    Line* line = join(left->connectorAt(Entity::RightSide, 1), right->connectorAt(Entity::LeftSide, 1));
+    QVERIFY(line);
+    Entity* outside = placeEntity(-500, -500);
+    app()->setModified(false);
+    const QPointF empty(5200, 5400);
+
+    QStringList seen;
+    chooseMenuEntry(noEntry, &seen);
+    rightClickAt(empty);
+    QCOMPARE(seen, (QStringList{"Select All", "Add Entity"}));
+    QVERIFY(scene()->selectedItems().isEmpty());
+    QCOMPARE(itemsOfType<Entity>().size(), 3);
+
+    chooseMenuEntry("Select All");
+    rightClickAt(empty);
+    const QList<QGraphicsItem*> selected = scene()->selectedItems();
+    QCOMPARE(QSet<QGraphicsItem*>(selected.begin(), selected.end()), (QSet<QGraphicsItem*>{left, right, line}));
+    QVERIFY(!outside->isSelected());
+    QVERIFY(!app()->isModified());
+}
 
 DIAGRAM_TEST_MAIN(TestMenus)
 #include "tst_menus.moc"
