@@ -17,6 +17,76 @@ namespace {
 // field costs no more memory than the bytes the file really holds.
 constexpr int stringSliceSize = 64 * 1024;
 
+bool isValidConnectorCount(int count)
+{
+    return count >= 1 && count <= maxConnectorsPerSide;
+}
+
+bool isSide(int side)
+{
+    return side >= Entity::TopSide && side <= Entity::LeftSide;
+}
+
+int sideLength(const DiagramFile::EntityRecord& record, int side)
+{
+    return side == Entity::TopSide || side == Entity::BottomSide ? record.horConnectorCount
+                                                                 : record.verConnectorCount;
+}
+
+qint64 connectorKey(const DiagramFile::ConnectorReference& reference)
+{
+    return (qint64(reference.entity) * Entity::sideCount + reference.side) * (maxConnectorsPerSide + 1)
+           + reference.index;
+}
+
+DiagramFile::ConnectorReference readReference(FILE* file)
+{
+    DiagramFile::ConnectorReference reference;
+    reference.entity = DiagramFile::readInt(file);
+    reference.side = DiagramFile::readInt(file);
+    reference.index = DiagramFile::readInt(file);
+    return reference;
+}
+
+// The whole file is checked before any item is made: every reference names a
+// connector that exists, no connector carries two line ends, no line joins an
+// entity to itself and no two lines join the same entities. What no file of
+// this editor can hold is refused rather than followed, and a refused file
+// leaves no items behind to clear.
+void checkReferences(const QList<DiagramFile::EntityRecord>& entities, const QList<DiagramFile::LineRecord>& lines)
+{
+    QSet<qint64> busy;
+    QSet<qint64> joined;
+    for (const DiagramFile::LineRecord& line : lines) {
+        for (const DiagramFile::ConnectorReference& end : {line.startReference, line.endReference}) {
+            if (end.entity < 0 || end.entity >= entities.size() || !isSide(end.side) || end.index < 0
+                || end.index >= sideLength(entities.at(end.entity), end.side))
+                DiagramFile::reject();
+            if (busy.contains(connectorKey(end)))
+                DiagramFile::reject();
+            busy.insert(connectorKey(end));
+        }
+        const int a = std::min(line.startReference.entity, line.endReference.entity);
+        const int b = std::max(line.startReference.entity, line.endReference.entity);
+        if (a == b || joined.contains(qint64(a) << 32 | b))
+            DiagramFile::reject();
+        joined.insert(qint64(a) << 32 | b);
+    }
+}
+
+Connector* resolveReference(const DiagramFile::ConnectorReference& reference, const QList<Entity*>& entities)
+{
+    if (reference.entity < 0 || reference.entity >= entities.size() || !isSide(reference.side))
+        DiagramFile::reject();
+    const Entity* entity = entities.at(reference.entity);
+    if (reference.index < 0 || reference.index >= entity->connectorCount(reference.side))
+        DiagramFile::reject();
+    Connector* connector = entity->connectorAt(reference.side, reference.index);
+    if (!connector->isFree())
+        DiagramFile::reject();
+    return connector;
+}
+
 } // namespace
 
 // Entities are numbered as they are collected, so that every line record can
@@ -59,22 +129,70 @@ void DiagramFile::writeDiagram(FILE* file, DiagramScene* scene)
         line->writeRecord(file);
 }
 
-// Every entity and line is made through the scene before its record is read
-// into it; a reading failure leaves what was made so far for the caller to clear.
+// The whole file is read and checked before the first item is made: a damaged
+// file changes nothing, and every item is built once in its final state (a
+// text laid out twice is the largest cost of opening a big diagram).
 void DiagramFile::readDiagram(FILE* file, DiagramScene* scene)
 {
-    QList<Entity*> entities;
+    QList<EntityRecord> entityRecords;
     const int entityCount = readInt(file);
-    for (int i = 0; i < entityCount; ++i) {
-        Entity* entity = scene->createEntity(0, 0, false);
-        entities.append(entity);
-        entity->readRecord(file);
-    }
+    for (int i = 0; i < entityCount; ++i)
+        entityRecords.append(readEntityRecord(file));
+    QList<LineRecord> lineRecords;
     const int lineCount = readInt(file);
-    for (int i = 0; i < lineCount; ++i) {
-        Line* line = scene->createLine(nullptr, nullptr);
-        line->readRecord(file, entities);
+    for (int i = 0; i < lineCount; ++i)
+        lineRecords.append(readLineRecord(file));
+    checkReferences(entityRecords, lineRecords);
+
+    QList<Entity*> entities;
+    entities.reserve(entityRecords.size());
+    for (const EntityRecord& record : std::as_const(entityRecords))
+        entities.append(scene->createEntity(record));
+    for (LineRecord& record : lineRecords) {
+        resolve(record, entities);
+        scene->createLine(record);
     }
+}
+
+// Counts outside 1 .. maxConnectorsPerSide cannot come from this editor; the
+// layout divides by them.
+DiagramFile::EntityRecord DiagramFile::readEntityRecord(FILE* file)
+{
+    EntityRecord record;
+    record.x = readInt(file);
+    record.y = readInt(file);
+    record.name = readString(file);
+    record.horConnectorCount = readInt(file);
+    record.verConnectorCount = readInt(file);
+    if (!isValidConnectorCount(record.horConnectorCount) || !isValidConnectorCount(record.verConnectorCount))
+        reject();
+    const int count = readInt(file);
+    for (int i = 0; i < count; ++i)
+        record.attributes.append(readString(file));
+    return record;
+}
+
+DiagramFile::LineRecord DiagramFile::readLineRecord(FILE* file)
+{
+    LineRecord record;
+    record.name = readString(file);
+    record.multiplicityA = readString(file);
+    record.multiplicityB = readString(file);
+    record.startReference = readReference(file);
+    record.endReference = readReference(file);
+    return record;
+}
+
+// Both ends are resolved and checked against the entities as they stand
+// before anything is attached, so a refusal leaves no half-attached line.
+void DiagramFile::resolve(LineRecord& record, const QList<Entity*>& entities)
+{
+    Connector* start = resolveReference(record.startReference, entities);
+    Connector* end = resolveReference(record.endReference, entities);
+    if (start->entity() == end->entity() || start->entity()->isConnectedTo(end->entity()))
+        reject();
+    record.start = start;
+    record.end = end;
 }
 
 void DiagramFile::writeInt(FILE* file, int value)

@@ -2,19 +2,52 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdio>
 
-// The primitives of the diagram file: 32-bit little-endian integers and
-// length-prefixed UTF-8 strings. Reads go through Application::readChecked, so
-// a short read ends the whole file read with FileReadingException.
+class Connector;
 class DiagramScene;
 class Entity;
 class Line;
 
+// The diagram file: 32-bit little-endian integers and length-prefixed UTF-8
+// strings, entity records and then line records. Reads go through
+// Application::readChecked, so a short read ends the whole file read with
+// FileReadingException; so does anything this editor could not have written.
 class DiagramFile
 {
 public:
+    struct EntityRecord {
+        int x = 0;
+        int y = 0;
+        QString name;
+        int horConnectorCount = 2;
+        int verConnectorCount = 2;
+        QStringList attributes;
+    };
+
+    struct ConnectorReference {
+        int entity = 0;
+        int side = 0;
+        int index = 0;
+    };
+
+    // A line record; its references become the connectors start and end once
+    // they are resolved against the entities read.
+    struct LineRecord {
+        QString name;
+        QString multiplicityA;
+        QString multiplicityB;
+        ConnectorReference startReference;
+        ConnectorReference endReference;
+        Connector* start = nullptr;
+        Connector* end = nullptr;
+    };
+
+    static EntityRecord readEntityRecord(FILE* file);
+    static LineRecord readLineRecord(FILE* file);
+    static void resolve(LineRecord& record, const QList<Entity*>& entities);
     static void collect(DiagramScene* scene, QList<Entity*>& entities, QList<Line*>& lines);
     static void writeDiagram(FILE* file, DiagramScene* scene);
     static void readDiagram(FILE* file, DiagramScene* scene);

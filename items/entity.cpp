@@ -20,27 +20,38 @@ constexpr qreal textLeft = 5.0;
 constexpr int minimumHeight = 50;
 constexpr int textRightMargin = 30;
 
-bool isValidConnectorCount(int count)
+DiagramFile::EntityRecord newEntityRecord(int x, int y)
 {
-    return count >= 1 && count <= maxConnectorsPerSide;
+    DiagramFile::EntityRecord record;
+    record.x = x;
+    record.y = y;
+    record.name = defaultEntityName;
+    return record;
 }
 
 } // namespace
 
 Entity::Entity(Application* application, int x, int y, EntityEditWindow* editWindow, EntityMenu* menu,
                QGraphicsItem* parent)
+    : Entity(application, newEntityRecord(x, y), editWindow, menu, parent)
+{
+}
+
+// The font goes on before the text, so that every text is laid out once.
+Entity::Entity(Application* application, const DiagramFile::EntityRecord& record, EntityEditWindow* editWindow,
+               EntityMenu* menu, QGraphicsItem* parent)
     : QGraphicsRectItem(parent)
     , application(application)
     , editWindow(editWindow)
     , menu(menu)
-    , nameItem(new QGraphicsTextItem(defaultEntityName, this))
+    , nameItem(new QGraphicsTextItem(this))
     , brushColor(255, 255, 255, 255)
     , penColor(0, 0, 0, 255)
-    , m_horConnectorCount(2)
-    , m_verConnectorCount(2)
+    , m_horConnectorCount(record.horConnectorCount)
+    , m_verConnectorCount(record.verConnectorCount)
 {
-    setX(x);
-    setY(y);
+    setX(record.x);
+    setY(record.y);
     setFlags(ItemIsMovable | ItemIsSelectable);
     setZValue(1.0);
 
@@ -49,6 +60,9 @@ Entity::Entity(Application* application, int x, int y, EntityEditWindow* editWin
     QFont bold;
     bold.setWeight(QFont::Bold);
     nameItem->setFont(bold);
+    nameItem->setPlainText(record.name);
+    for (const QString& text : record.attributes)
+        addAttribute(text);
 
     for (int i = 0; i < m_horConnectorCount; ++i) {
         connectors[TopSide].append(new Connector(application, this, i, TopSide, this));
@@ -270,25 +284,16 @@ void Entity::writeRecord(FILE* file) const
         DiagramFile::writeString(file, item->toPlainText());
 }
 
-// Counts outside 1 .. maxConnectorsPerSide cannot come from this editor; the
-// layout divides by them, so they are refused like a short read.
 void Entity::readRecord(FILE* file)
 {
-    const int x = DiagramFile::readInt(file);
-    const int y = DiagramFile::readInt(file);
-    const QString text = DiagramFile::readString(file);
-    const int horCount = DiagramFile::readInt(file);
-    const int verCount = DiagramFile::readInt(file);
-    if (!isValidConnectorCount(horCount) || !isValidConnectorCount(verCount))
-        DiagramFile::reject();
-    setX(x);
-    setY(y);
-    setName(text);
-    setHorConnectorCount(horCount);
-    setVerConnectorCount(verCount);
-    const int count = DiagramFile::readInt(file);
-    for (int i = 0; i < count; ++i)
-        addAttribute(DiagramFile::readString(file));
+    const DiagramFile::EntityRecord record = DiagramFile::readEntityRecord(file);
+    setX(record.x);
+    setY(record.y);
+    setName(record.name);
+    setHorConnectorCount(record.horConnectorCount);
+    setVerConnectorCount(record.verConnectorCount);
+    for (const QString& text : record.attributes)
+        addAttribute(text);
     updateLayout();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "items/diagramfile.h"
+
 #include <QColor>
 #include <QGraphicsRectItem>
 #include <QList>
@@ -31,6 +33,8 @@ public:
 
     Entity(Application* application, int x, int y, EntityEditWindow* editWindow, EntityMenu* menu,
            QGraphicsItem* parent = nullptr);
+    Entity(Application* application, const DiagramFile::EntityRecord& record, EntityEditWindow* editWindow,
+           EntityMenu* menu, QGraphicsItem* parent = nullptr);
     ~Entity() override;
 
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;

@@ -1,7 +1,6 @@
 #include "items/line.h"
 
 #include "items/connector.h"
-#include "items/diagramfile.h"
 #include "items/entity.h"
 #include "items/linelabel.h"
 #include "ui/lineeditwindow.h"
@@ -33,56 +32,53 @@ void centreOn(LineLabel* label, qreal x, qreal y)
     label->setY(y - bounds.height() / 2);
 }
 
-// A reference that no file of this editor can hold (an unknown entity, side or
-// position, or a connector that already carries a line) is refused like a
-// short read rather than followed.
-Connector* readConnectorReference(FILE* file, const QList<Entity*>& entities)
+QFont labelFont()
 {
-    const int number = DiagramFile::readInt(file);
-    const int side = DiagramFile::readInt(file);
-    const int index = DiagramFile::readInt(file);
-    if (number < 0 || number >= entities.size() || side < Entity::TopSide || side > Entity::LeftSide)
-        DiagramFile::reject();
-    const Entity* entity = entities.at(number);
-    if (index < 0 || index >= entity->connectorCount(side))
-        DiagramFile::reject();
-    Connector* connector = entity->connectorAt(side, index);
-    if (!connector->isFree())
-        DiagramFile::reject();
-    return connector;
+    QFont font;
+    font.setPixelSize(9);
+    return font;
+}
+
+DiagramFile::LineRecord newLineRecord(Connector* start, Connector* end)
+{
+    DiagramFile::LineRecord record;
+    record.name = defaultLineName;
+    record.multiplicityA = QStringLiteral("1");
+    record.multiplicityB = QStringLiteral("1");
+    record.start = start;
+    record.end = end;
+    return record;
 }
 
 } // namespace
 
 Line::Line(Connector* start, Connector* end, LineEditWindow* editWindow, LineMenu* menu, QGraphicsItem* parent)
+    : Line(newLineRecord(start, end), editWindow, menu, parent)
+{
+}
+
+// The labels get their font before their text, so each is laid out once.
+Line::Line(const DiagramFile::LineRecord& record, LineEditWindow* editWindow, LineMenu* menu, QGraphicsItem* parent)
     : QGraphicsLineItem(parent)
     , editWindow(editWindow)
     , menu(menu)
-    , m_startConnector(start)
-    , m_endConnector(end)
-    , nameLabel(new LineLabel(defaultLineName, this))
-    , multiplicityALabel(new LineLabel(QStringLiteral("1"), this))
-    , multiplicityBLabel(new LineLabel(QStringLiteral("1"), this))
+    , m_startConnector(record.start)
+    , m_endConnector(record.end)
+    , nameLabel(new LineLabel(record.name, labelFont(), this))
+    , multiplicityALabel(new LineLabel(record.multiplicityA, labelFont(), this))
+    , multiplicityBLabel(new LineLabel(record.multiplicityB, labelFont(), this))
 {
     setPen(linePen(Qt::SolidLine));
     setZValue(0);
-    QFont labelFont;
-    labelFont.setPixelSize(9);
-    nameLabel->setFont(labelFont);
-    multiplicityALabel->setFont(labelFont);
-    multiplicityBLabel->setFont(labelFont);
-    if (end || !start)
+    if (record.end || !record.start)
         setFlag(ItemIsSelectable);
-    if (!start)
+    if (!record.start)
         return;
-    const QPointF from = truncated(start->centre());
-    if (end) {
-        setLine(QLineF(from, truncated(end->centre())));
-        start->setLine(this);
-        end->setLine(this);
-    } else {
+    const QPointF from = truncated(record.start->centre());
+    if (record.end)
+        attach(record.start, record.end);
+    else
         setLine(QLineF(from, from));
-    }
     updatePosition();
 }
 
@@ -203,22 +199,23 @@ void Line::writeRecord(FILE* file) const
     }
 }
 
-// Both references are read and checked before either connector is attached,
-// so a failure part way leaves no half-attached line behind.
 void Line::readRecord(FILE* file, const QList<Entity*>& entities)
 {
-    setName(DiagramFile::readString(file));
-    setMultiplicityA(DiagramFile::readString(file));
-    setMultiplicityB(DiagramFile::readString(file));
-    Connector* start = readConnectorReference(file, entities);
-    Connector* end = readConnectorReference(file, entities);
-    if (start->entity() == end->entity() || start->entity()->isConnectedTo(end->entity()))
-        DiagramFile::reject();
+    DiagramFile::LineRecord record = DiagramFile::readLineRecord(file);
+    DiagramFile::resolve(record, entities);
+    setName(record.name);
+    setMultiplicityA(record.multiplicityA);
+    setMultiplicityB(record.multiplicityB);
+    attach(record.start, record.end);
+    updatePosition();
+}
+
+void Line::attach(Connector* start, Connector* end)
+{
     setStartConnector(start);
     start->setLine(this);
     setEndConnector(end);
     end->setLine(this);
-    updatePosition();
 }
 
 LineLabel* Line::getNameLabel() const

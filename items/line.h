@@ -1,5 +1,7 @@
 #pragma once
 
+#include "items/diagramfile.h"
+
 #include <QGraphicsLineItem>
 #include <QList>
 #include <QString>
@@ -21,6 +23,7 @@ public:
     static constexpr int labelEndDistance = 20;
 
     Line(Connector* start, Connector* end, LineEditWindow* editWindow, LineMenu* menu, QGraphicsItem* parent);
+    Line(const DiagramFile::LineRecord& record, LineEditWindow* editWindow, LineMenu* menu, QGraphicsItem* parent);
     ~Line() override;
 
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
@@ -55,6 +58,7 @@ protected:
 
 private:
     void placeLabels();
+    void attach(Connector* start, Connector* end);
 
     LineEditWindow* editWindow;
     LineMenu* menu;

@@ -54,6 +54,22 @@ Entity* DiagramScene::createEntity(int x, int y, bool returnToSelectMode)
     return entity;
 }
 
+Entity* DiagramScene::createEntity(const DiagramFile::EntityRecord& record)
+{
+    application->setModified(true);
+    auto* entity = new Entity(application, record, entityEditWindow, entityMenu, nullptr);
+    addItem(entity);
+    return entity;
+}
+
+Line* DiagramScene::createLine(const DiagramFile::LineRecord& record)
+{
+    application->setModified(true);
+    auto* line = new Line(record, lineEditWindow, lineMenu, nullptr);
+    addItem(line);
+    return line;
+}
+
 Line* DiagramScene::createLine(Connector* start, Connector* end)
 {
     application->setModified(true);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "items/diagramfile.h"
+
 #include <QColor>
 #include <QGraphicsScene>
 
@@ -24,7 +26,9 @@ public:
     ~DiagramScene() override;
 
     Entity* createEntity(int x, int y, bool returnToSelectMode);
+    Entity* createEntity(const DiagramFile::EntityRecord& record);
     Line* createLine(Connector* start, Connector* end);
+    Line* createLine(const DiagramFile::LineRecord& record);
     Connector* findConnectorAt(const QPointF& scenePos) const;
     void clearDiagram();
     void connectorRemoved(const Connector* connector);

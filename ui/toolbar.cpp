@@ -28,8 +28,10 @@ ToolBar::ToolBar(Application* application, QWidget* parent)
     , selectButton(new QToolButton)
     , addEntityButton(new QToolButton)
     , addLineButton(new QToolButton)
+    , diskIcon(diskIconPath)
+    , diskGrayIcon(diskGrayIconPath)
 {
-    saveButton->setIcon(QIcon(diskIconPath));
+    saveButton->setIcon(diskIcon);
     saveAsButton->setIcon(QIcon(saveAsIconPath));
     openButton->setIcon(QIcon(folderIconPath));
     makeModeButton(selectButton, selectIconPath, QStringLiteral("Select"), selectModeKey);
@@ -115,5 +117,5 @@ void ToolBar::correctToolButtonsCheckedSlot()
 void ToolBar::diagramChangedSlot(bool changed)
 {
     saveButton->setEnabled(changed);
-    saveButton->setIcon(QIcon(changed ? diskIconPath : diskGrayIconPath));
+    saveButton->setIcon(changed ? diskIcon : diskGrayIcon);
 }

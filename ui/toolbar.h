@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QToolBar>
 
 class Application;
@@ -36,4 +37,8 @@ private:
     QToolButton* selectButton;
     QToolButton* addEntityButton;
     QToolButton* addLineButton;
+    // Loaded once: the save button switches between them on every change of
+    // the diagram, which happens for each of thousands of items being read.
+    const QIcon diskIcon;
+    const QIcon diskGrayIcon;
 };

@@ -1,0 +1,332 @@
+// Measures the editor at the scale of large data models, headless, through the
+// program's own code paths, next to the toolkit floor: the same number of bare
+// rectangle, text and line items added to a plain scene with no logic of ours.
+// Run by `make bench`, which generates the diagrams first:
+//   bench-diagram DIR [benchmark options]       DIR holds d1000.diagram, d10000.diagram
+//   bench-diagram --peak-rss (open|floor) FILE  prints the peak resident kB after opening
+#include "app/application.h"
+#include "app/mainwindow.h"
+#include "items/connector.h"
+#include "items/diagramfile.h"
+#include "items/entity.h"
+#include "items/line.h"
+#include "scene/diagramscene.h"
+#include "ui/diagrammenu.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QGraphicsLineItem>
+#include <QGraphicsRectItem>
+#include <QGraphicsScene>
+#include <QGraphicsSceneMouseEvent>
+#include <QGraphicsTextItem>
+#include <QProcess>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+int argumentCount = 1;
+char programName[] = "bench-diagram";
+char* arguments[] = {programName, nullptr};
+QString dataFolder;
+QString benchProgram;
+
+Application* application()
+{
+    static Application* instance = new Application(argumentCount, arguments);
+    return instance;
+}
+
+DiagramScene* scene()
+{
+    return application()->getMainWindow()->getScene();
+}
+
+QString diagramPath(int entities)
+{
+    return QStringLiteral("%1/d%2.diagram").arg(dataFolder).arg(entities);
+}
+
+// What the open command does once the file dialog returned, followed by the
+// event loop turn that the program gets right after.
+bool openDiagram(const QString& path)
+{
+    FILE* file = fopen(QFile::encodeName(path).constData(), "rb");
+    bool accepted = true;
+    scene()->clearDiagram();
+    try {
+        DiagramFile::readDiagram(file, scene());
+    } catch (const Application::FileReadingException&) {
+        scene()->clearDiagram();
+        accepted = false;
+    }
+    fclose(file);
+    QCoreApplication::processEvents();
+    return accepted;
+}
+
+void settle()
+{
+    QCoreApplication::processEvents();
+}
+
+// The toolkit floor of a diagram: per entity a rectangle with five text items
+// and eight small rectangles, per line a line item with three text items.
+void buildFloor(QGraphicsScene* floor, int entities, int lines)
+{
+    QFont small;
+    small.setPixelSize(9);
+    for (int i = 0; i < entities; ++i) {
+        auto* box = new QGraphicsRectItem(0, 0, 120, 120);
+        box->setPos(50 + (i % 100) * 99, 50 + (i / 100) * 99);
+        for (int t = 0; t < 5; ++t)
+            new QGraphicsTextItem(QStringLiteral("attribute%1").arg(t), box);
+        for (int c = 0; c < 8; ++c)
+            new QGraphicsRectItem(0, 0, 8, 8, box);
+        floor->addItem(box);
+    }
+    for (int i = 0; i < lines; ++i) {
+        auto* line = new QGraphicsLineItem(50 + (i % 100) * 99, 50 + (i / 100) * 99, 149 + (i % 100) * 99,
+                                           50 + (i / 100) * 99);
+        for (int t = 0; t < 3; ++t) {
+            auto* label = new QGraphicsTextItem(line);
+            label->setFont(small);
+            label->setPlainText(QStringLiteral("r%1").arg(i));
+        }
+        floor->addItem(line);
+    }
+}
+
+void BM_Open(benchmark::State& state)
+{
+    const QString path = diagramPath(int(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(openDiagram(path));
+        state.PauseTiming();
+        scene()->clearDiagram();
+        settle();
+        state.ResumeTiming();
+    }
+}
+
+void BM_OpenFloor(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    for (auto _ : state) {
+        QGraphicsScene floor(0, 0, 10000, 10000);
+        buildFloor(&floor, n, n);
+        settle();
+        state.PauseTiming();
+        floor.clear();
+        settle();
+        state.ResumeTiming();
+    }
+}
+
+void BM_Save(benchmark::State& state)
+{
+    openDiagram(diagramPath(int(state.range(0))));
+    for (auto _ : state) {
+        FILE* file = tmpfile();
+        DiagramFile::writeDiagram(file, scene());
+        fclose(file);
+    }
+    scene()->clearDiagram();
+    settle();
+}
+
+void BM_SaveFloorQuery(benchmark::State& state)
+{
+    QGraphicsScene floor(0, 0, 10000, 10000);
+    buildFloor(&floor, int(state.range(0)), int(state.range(0)));
+    settle();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(floor.items(floor.sceneRect(), Qt::IntersectsItemShape, Qt::DescendingOrder));
+}
+
+// A hub entity with 100 lines to other entities, moved one step at a time by
+// the mouse as a drag does.
+void BM_DragStep(benchmark::State& state)
+{
+    scene()->clearDiagram();
+    Entity* hub = scene()->createEntity(5000, 5000, false);
+    hub->setVerConnectorCount(50);
+    hub->updateLayout();
+    for (int i = 0; i < 100; ++i) {
+        Entity* other = scene()->createEntity(4000 + (i % 2) * 2200, 3000 + i * 40, false);
+        Connector* from = hub->connectorAt(i % 2 ? Entity::RightSide : Entity::LeftSide, i / 2);
+        Line* line = scene()->createLine(nullptr, nullptr);
+        from->setLine(line);
+        line->setStartConnector(from);
+        Connector* to = other->connectorAt(Entity::TopSide, 0);
+        to->setLine(line);
+        line->setEndConnector(to);
+        line->updatePosition();
+    }
+    settle();
+    QGraphicsSceneMouseEvent press(QEvent::GraphicsSceneMousePress);
+    press.setButton(Qt::LeftButton);
+    press.setButtons(Qt::LeftButton);
+    press.setScenePos(QPointF(5010, 5010));
+    press.setButtonDownScenePos(Qt::LeftButton, QPointF(5010, 5010));
+    QCoreApplication::sendEvent(scene(), &press);
+    qreal offset = 0;
+    for (auto _ : state) {
+        offset = offset > 0 ? 0 : 1;
+        QGraphicsSceneMouseEvent move(QEvent::GraphicsSceneMouseMove);
+        move.setButtons(Qt::LeftButton);
+        move.setScenePos(QPointF(5010 + offset, 5010 + offset));
+        move.setButtonDownScenePos(Qt::LeftButton, QPointF(5010, 5010));
+        QCoreApplication::sendEvent(scene(), &move);
+    }
+    QGraphicsSceneMouseEvent release(QEvent::GraphicsSceneMouseRelease);
+    release.setButton(Qt::LeftButton);
+    QCoreApplication::sendEvent(scene(), &release);
+    scene()->clearDiagram();
+    settle();
+}
+
+void BM_SelectAllDelete(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        openDiagram(diagramPath(int(state.range(0))));
+        state.ResumeTiming();
+        scene()->getDiagramMenu()->selectAll();
+        scene()->deleteSelected();
+        settle();
+    }
+}
+
+void BM_SelectAllDeleteFloor(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        QGraphicsScene floor(0, 0, 10000, 10000);
+        buildFloor(&floor, int(state.range(0)), int(state.range(0)));
+        for (QGraphicsItem* item : floor.items())
+            item->setFlag(QGraphicsItem::ItemIsSelectable, item->parentItem() == nullptr);
+        settle();
+        state.ResumeTiming();
+        for (QGraphicsItem* item : floor.items())
+            item->setSelected(true);
+        qDeleteAll(floor.selectedItems());
+        settle();
+    }
+}
+
+void BM_OpenSmallAfterLarge(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        openDiagram(diagramPath(10000));
+        state.ResumeTiming();
+        openDiagram(diagramPath(20));
+    }
+    scene()->clearDiagram();
+    settle();
+}
+
+void BM_RejectCutLarge(benchmark::State& state)
+{
+    const QString cut = QStringLiteral("%1/d10000-cut.diagram").arg(dataFolder);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(openDiagram(cut));
+    settle();
+}
+
+void BM_QuitWithLarge(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        openDiagram(diagramPath(int(state.range(0))));
+        state.ResumeTiming();
+        scene()->clearDiagram();
+    }
+}
+
+void BM_QuitFloor(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        QGraphicsScene floor(0, 0, 10000, 10000);
+        buildFloor(&floor, int(state.range(0)), int(state.range(0)));
+        settle();
+        state.ResumeTiming();
+        floor.clear();
+    }
+}
+
+qint64 peakResidentKb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void BM_PeakMemory(benchmark::State& state, const char* what)
+{
+    for (auto _ : state) {
+        QProcess child;
+        child.start(benchProgram, {QStringLiteral("--peak-rss"), QLatin1String(what), diagramPath(10000)});
+        child.waitForFinished(-1);
+        state.counters["peak_MB"] = child.readAllStandardOutput().trimmed().toDouble() / 1024.0;
+    }
+}
+
+int reportPeakResident(const QString& what, const QString& path)
+{
+    if (what == QLatin1String("open")) {
+        openDiagram(path);
+    } else {
+        QGraphicsScene floor(0, 0, 10000, 10000);
+        buildFloor(&floor, 10000, 10000);
+        settle();
+        printf("%lld\n", peakResidentKb());
+        return 0;
+    }
+    printf("%lld\n", peakResidentKb());
+    return 0;
+}
+
+} // namespace
+
+BENCHMARK(BM_Open)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_OpenFloor)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Save)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SaveFloorQuery)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_DragStep)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SelectAllDelete)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_SelectAllDeleteFloor)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_OpenSmallAfterLarge)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_RejectCutLarge)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_QuitWithLarge)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_QuitFloor)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(BM_PeakMemory, open, "open")->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(BM_PeakMemory, floor, "floor")->Unit(benchmark::kMillisecond)->Iterations(1);
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc == 4 && QLatin1String(argv[1]) == QLatin1String("--peak-rss")) {
+        application();
+        return reportPeakResident(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+    if (argc < 2) {
+        fprintf(stderr, "usage: %s DATA_FOLDER [benchmark options]\n", argv[0]);
+        return 2;
+    }
+    dataFolder = QString::fromLocal8Bit(argv[1]);
+    benchProgram = QString::fromLocal8Bit(argv[0]);
+    application();
+    int benchmarkArgc = argc - 1;
+    benchmark::Initialize(&benchmarkArgc, argv + 1);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
