@@ -95,22 +95,15 @@ Connector* resolveReference(const DiagramFile::ConnectorReference& reference, co
 // number the file does not hold.
 void DiagramFile::collect(DiagramScene* scene, QList<Entity*>& entities, QList<Line*>& lines)
 {
-    QSet<const Entity*> collected;
     QList<Line*> candidates;
-    const QList<QGraphicsItem*> items = scene->items(scene->sceneRect(), Qt::IntersectsItemShape,
-                                                     Qt::DescendingOrder);
-    for (QGraphicsItem* item : items) {
-        if (Entity* entity = qgraphicsitem_cast<Entity*>(item)) {
-            entity->setFileIndex(entities.size());
-            entities.append(entity);
-            collected.insert(entity);
-        } else if (Line* line = qgraphicsitem_cast<Line*>(item)) {
-            if (line->endConnector())
-                candidates.append(line);
-        }
+    scene->itemsInSceneRect(entities, candidates);
+    QSet<const Entity*> collected;
+    for (int i = 0; i < entities.size(); ++i) {
+        entities.at(i)->setFileIndex(i);
+        collected.insert(entities.at(i));
     }
-    for (Line* line : candidates) {
-        if (collected.contains(line->startConnector()->entity())
+    for (Line* line : std::as_const(candidates)) {
+        if (line->endConnector() && collected.contains(line->startConnector()->entity())
             && collected.contains(line->endConnector()->entity()))
             lines.append(line);
     }

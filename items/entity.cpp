@@ -3,6 +3,7 @@
 #include "items/connector.h"
 #include "items/diagramfile.h"
 #include "items/line.h"
+#include "scene/diagramscene.h"
 #include "ui/entityeditwindow.h"
 #include "ui/entitymenu.h"
 
@@ -79,6 +80,8 @@ Entity::Entity(Application* application, const DiagramFile::EntityRecord& record
 // far end, so no other entity is left pointing at a deleted line.
 Entity::~Entity()
 {
+    if (auto* diagram = qobject_cast<DiagramScene*>(scene()))
+        diagram->forget(this);
     for (QList<Connector*>& side : connectors) {
         for (Connector* connector : side)
             delete connector;

@@ -3,6 +3,7 @@
 #include "items/connector.h"
 #include "items/entity.h"
 #include "items/linelabel.h"
+#include "scene/diagramscene.h"
 #include "ui/lineeditwindow.h"
 #include "ui/linemenu.h"
 
@@ -85,6 +86,8 @@ Line::Line(const DiagramFile::LineRecord& record, LineEditWindow* editWindow, Li
 // A pending line never registered itself, so it frees no connector.
 Line::~Line()
 {
+    if (auto* diagram = qobject_cast<DiagramScene*>(scene()))
+        diagram->forget(this);
     if (!m_endConnector)
         return;
     m_startConnector->clearLine();

@@ -11,7 +11,10 @@
 #include "ui/linemenu.h"
 
 #include <QGraphicsSceneMouseEvent>
+#include <QPainterPath>
 #include <QTransform>
+
+#include <algorithm>
 
 const QColor backgroundColor(255, 255, 255, 255);
 
@@ -47,8 +50,7 @@ DiagramScene::~DiagramScene()
 Entity* DiagramScene::createEntity(int x, int y, bool returnToSelectMode)
 {
     application->setModified(true);
-    auto* entity = new Entity(application, x, y, entityEditWindow, entityMenu, nullptr);
-    addItem(entity);
+    auto* entity = remember(new Entity(application, x, y, entityEditWindow, entityMenu, nullptr));
     if (returnToSelectMode)
         application->setMode(SelectMode);
     return entity;
@@ -57,30 +59,65 @@ Entity* DiagramScene::createEntity(int x, int y, bool returnToSelectMode)
 Entity* DiagramScene::createEntity(const DiagramFile::EntityRecord& record)
 {
     application->setModified(true);
-    auto* entity = new Entity(application, record, entityEditWindow, entityMenu, nullptr);
-    addItem(entity);
+    auto* entity = remember(new Entity(application, record, entityEditWindow, entityMenu, nullptr));
     return entity;
 }
 
 Line* DiagramScene::createLine(const DiagramFile::LineRecord& record)
 {
     application->setModified(true);
-    auto* line = new Line(record, lineEditWindow, lineMenu, nullptr);
-    addItem(line);
+    auto* line = remember(new Line(record, lineEditWindow, lineMenu, nullptr));
     return line;
 }
 
 Line* DiagramScene::createLine(Connector* start, Connector* end)
 {
     application->setModified(true);
-    auto* line = new Line(start, end, lineEditWindow, lineMenu, nullptr);
-    addItem(line);
+    auto* line = remember(new Line(start, end, lineEditWindow, lineMenu, nullptr));
     if (start && pendingLine) {
         line->setName(pendingLine->name());
         line->setMultiplicityA(pendingLine->multiplicityA());
         line->setMultiplicityB(pendingLine->multiplicityB());
     }
     return line;
+}
+
+template<typename Item>
+Item* DiagramScene::remember(Item* item)
+{
+    addItem(item);
+    addedOrder.insert(item, nextAddition++);
+    return item;
+}
+
+void DiagramScene::forget(const QGraphicsItem* item)
+{
+    addedOrder.remove(item);
+}
+
+// The same items, in the same order (topmost first), as the scene's query for
+// item shapes that intersect the scene rectangle, but without testing every
+// connector and text: only items that straddle the border need their shape.
+void DiagramScene::itemsInSceneRect(QList<Entity*>& entities, QList<Line*>& lines) const
+{
+    QList<QPair<quint64, QGraphicsItem*>> inside;
+    QPainterPath border;
+    border.addRect(sceneRect());
+    for (auto it = addedOrder.cbegin(); it != addedOrder.cend(); ++it) {
+        auto* item = const_cast<QGraphicsItem*>(it.key());
+        const QRectF bounds = item->sceneBoundingRect();
+        if (!sceneRect().intersects(bounds))
+            continue;
+        if (sceneRect().contains(bounds) || item->collidesWithPath(item->mapFromScene(border)))
+            inside.append(qMakePair(it.value(), item));
+    }
+    std::sort(inside.begin(), inside.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& [order, item] : std::as_const(inside)) {
+        if (Entity* entity = qgraphicsitem_cast<Entity*>(item))
+            entities.append(entity);
+        else if (Line* line = qgraphicsitem_cast<Line*>(item))
+            lines.append(line);
+    }
 }
 
 Connector* DiagramScene::findConnectorAt(const QPointF& scenePos) const

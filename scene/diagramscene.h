@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QGraphicsScene>
+#include <QHash>
 
 class Application;
 class Connector;
@@ -32,6 +33,8 @@ public:
     Connector* findConnectorAt(const QPointF& scenePos) const;
     void clearDiagram();
     void connectorRemoved(const Connector* connector);
+    void itemsInSceneRect(QList<Entity*>& entities, QList<Line*>& lines) const;
+    void forget(const QGraphicsItem* item);
 
     bool isAddLineEndMode() const;
     Line* getPendingLine() const;
@@ -56,6 +59,8 @@ private:
     void startLine(QGraphicsSceneMouseEvent* event);
     void finishLine(const QPointF& scenePos);
     bool canFinishAt(const Connector* target) const;
+    template<typename Item>
+    Item* remember(Item* item);
 
     Application* application;
     DiagramMenu* diagramMenu;
@@ -65,4 +70,8 @@ private:
     LineMenu* lineMenu;
     bool addLineEndMode;
     Line* pendingLine;
+    // Entities and lines in the order they were added, which is the order the
+    // toolkit stacks them in, without asking the scene for all its items.
+    QHash<const QGraphicsItem*, quint64> addedOrder;
+    quint64 nextAddition = 0;
 };

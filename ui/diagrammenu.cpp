@@ -1,5 +1,7 @@
 #include "ui/diagrammenu.h"
 
+#include "items/entity.h"
+#include "items/line.h"
 #include "scene/diagramscene.h"
 
 #include <QGraphicsItem>
@@ -21,13 +23,17 @@ void DiagramMenu::execAt(const QPoint& screenPos, const QPointF& scenePos)
     exec(screenPos);
 }
 
-// Items that are not selectable (connectors, texts, labels) ignore the request.
+// Only entities and lines can be selected; connectors, texts and labels would
+// ignore the request, so they are not asked.
 void DiagramMenu::selectAll()
 {
-    const QList<QGraphicsItem*> items = scene->items(scene->sceneRect(), Qt::IntersectsItemShape,
-                                                     Qt::DescendingOrder);
-    for (QGraphicsItem* item : items)
-        item->setSelected(true);
+    QList<Entity*> entities;
+    QList<Line*> lines;
+    scene->itemsInSceneRect(entities, lines);
+    for (Entity* entity : std::as_const(entities))
+        entity->setSelected(true);
+    for (Line* line : std::as_const(lines))
+        line->setSelected(true);
 }
 
 void DiagramMenu::addEntity()
