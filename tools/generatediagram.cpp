@@ -87,7 +87,7 @@ private:
 void writeEntities(FILE* file, int count, int attributes)
 {
     const int columns = std::max(1, int(std::ceil(std::sqrt(double(count)))));
-    const int spacing = sceneSize / (columns + 1);
+    const int spacing = std::min(sceneSize / (columns + 1), 250);
     DiagramFile::writeInt(file, count);
     for (int i = 0; i < count; ++i) {
         DiagramFile::writeInt(file, spacing / 2 + (i % columns) * spacing);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QRectF>
+#include <QString>
+
+class DiagramScene;
+class QPainter;
+
+// Draws a diagram file with the editor's own reader and painting code,
+// without a window: nothing selected, connectors as in select mode, on white.
+class DiagramRenderer
+{
+public:
+    enum Result { Rendered = 0, Failed = 1, BadArguments = 2 };
+
+    explicit DiagramRenderer(DiagramScene* scene);
+
+    static bool isKnownFormat(const QString& outputPath);
+    Result render(const QString& inputPath, const QString& outputPath, qreal scale);
+
+private:
+    bool load(const QString& inputPath);
+    QRectF pictureRect() const;
+    bool writePng(const QString& outputPath, qreal scale) const;
+    bool writeSvg(const QString& outputPath) const;
+    bool writePdf(const QString& outputPath) const;
+    void paint(QPainter* painter, const QRectF& target) const;
+
+    DiagramScene* scene;
+};
