@@ -12,7 +12,9 @@ SANITIZER_ENV := QT_QPA_PLATFORM=offscreen \
     UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0
 
-.PHONY: run test build deps test-sanitize fuzz soak
+BENCH_DATA := $(BUILD_DIR)/bench-data
+
+.PHONY: run test build deps test-sanitize fuzz soak bench
 
 deps:
 	@tools/install-deps
@@ -61,3 +63,16 @@ fuzz: deps $(FUZZ_DIR)/CMakeCache.txt
 	cd $(FUZZ_DIR) && $(SANITIZER_ENV) ./tests/fuzz_reader -max_total_time=$(FUZZ_SECONDS) \
 	    -timeout=2 -rss_limit_mb=512 -artifact_prefix=$(CURDIR)/tests/data/ \
 	    corpus $(CURDIR)/tests/fuzz/corpus
+
+# Open, save, drag, select-all-delete, quit and peak memory at 1,000 and
+# 10,000 entities, next to the toolkit floor; one table.
+bench: build
+	tools/install-deps libbenchmark-dev
+	cmake -S . -B $(BUILD_DIR) > /dev/null
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target bench-diagram diagram-generate
+	mkdir -p $(BENCH_DATA)
+	$(BUILD_DIR)/diagram-generate $(BENCH_DATA)/d20.diagram 20 2 25
+	$(BUILD_DIR)/diagram-generate $(BENCH_DATA)/d1000.diagram 1000 4 1000
+	$(BUILD_DIR)/diagram-generate $(BENCH_DATA)/d10000.diagram 10000 4 10000
+	head -c -1 $(BENCH_DATA)/d10000.diagram > $(BENCH_DATA)/d10000-cut.diagram
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench-diagram $(BENCH_DATA) 2>/dev/null

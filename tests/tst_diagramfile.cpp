@@ -8,6 +8,7 @@
 #include "ui/toolbar.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -104,6 +105,7 @@ private slots:
     void rejectsBadFiles_data();
     void rejectsBadFiles();
     void rejectsEveryCutOfAValidFile();
+    void collectsWhatTheSceneRectangleQueryFinds();
 
 private:
     Entity* placeEntity(const QPointF& at, const QString& name);
@@ -309,6 +311,45 @@ void TestDiagramfile::rejectsEveryCutOfAValidFile()
     const QStringList expected{"entity A at 100,50 connectors 2x2 []", "entity B at 100,50 connectors 2x2 [x]",
                                "line r 1 * from A:1:1 to B:3:1"};
     QCOMPARE(describe(scene()), expected);
+}
+
+// Saving and Select All skip the scene's query over every item; they must still
+// find the same entities and lines, in the same stacking order, also for items
+// that straddle the border or lie outside it, and after deletions.
+void TestDiagramfile::collectsWhatTheSceneRectangleQueryFinds()
+{
+    QRandomGenerator random(7);
+    const auto nearBorder = [&random] {
+        const int offsets[] = {-400, -60, 0, 5000, 9950, 10000, 10200};
+        return offsets[random.bounded(7)] + random.bounded(-40, 40);
+    };
+    QList<Entity*> made;
+    for (int i = 0; i < 60; ++i)
+        made.append(scene()->createEntity(nearBorder(), nearBorder(), false));
+    for (int i = 0; i + 1 < made.size(); i += 2) {
+        DiagramFile::LineRecord record;
+        record.start = made.at(i)->connectorAt(Entity::RightSide, 0);
+        record.end = made.at(i + 1)->connectorAt(Entity::LeftSide, 1);
+        scene()->createLine(record);
+    }
+    for (int i = 0; i < made.size(); i += 7)
+        delete made.at(i);
+
+    QList<Entity*> entities;
+    QList<Line*> lines;
+    scene()->itemsInSceneRect(entities, lines);
+    QList<Entity*> expectedEntities;
+    QList<Line*> expectedLines;
+    for (QGraphicsItem* item :
+         scene()->items(scene()->sceneRect(), Qt::IntersectsItemShape, Qt::DescendingOrder)) {
+        if (Entity* entity = qgraphicsitem_cast<Entity*>(item))
+            expectedEntities.append(entity);
+        else if (Line* line = qgraphicsitem_cast<Line*>(item))
+            expectedLines.append(line);
+    }
+    QVERIFY(expectedEntities.size() > 5 && expectedEntities.size() < 45);
+    QCOMPARE(entities, expectedEntities);
+    QCOMPARE(lines, expectedLines);
 }
 
 DIAGRAM_TEST_MAIN(TestDiagramfile)
