@@ -96,6 +96,8 @@ void TestSession::randomEditingKeepsTheDiagramSound()
 
 void TestSession::runRound(quint32 seed, int actions)
 {
+    // Named up front, so that a crash under the sanitizers can be replayed too.
+    qInfo("session seed %u", seed);
     random.seed(seed);
     for (int i = 0; i < actions; ++i) {
         act();
