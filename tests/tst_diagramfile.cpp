@@ -75,18 +75,6 @@ QStringList describe(DiagramScene* scene)
     return lines;
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 } // namespace
 
@@ -145,7 +133,7 @@ QByteArray TestDiagramfile::saveTo(const QString& path)
 {
     answerFileDialog(path);
     window()->getToolBar()->getSaveAsButton()->click();
-    return contents(path);
+    return fileBytes(path);
 }
 
 // Opens through the tool bar and the file dialog; returns the text of the
@@ -290,7 +278,7 @@ void TestDiagramfile::rejectsBadFiles()
 {
     QFETCH(QByteArray, bytes);
     const QString path = dir.filePath("bad.dia");
-    writeFile(path, bytes);
+    writeFileBytes(path, bytes);
     QCOMPARE(open(path), QStringLiteral("File reading error."));
     QVERIFY(scene()->items().isEmpty());
     QCOMPARE(app()->getFileName(), path);
@@ -302,11 +290,11 @@ void TestDiagramfile::rejectsEveryCutOfAValidFile()
 {
     const QString path = dir.filePath("cut.dia");
     for (int size = 0; size < twoJoined.size(); ++size) {
-        writeFile(path, twoJoined.left(size));
+        writeFileBytes(path, twoJoined.left(size));
         QVERIFY2(open(path) == "File reading error." && scene()->items().isEmpty(),
                  qPrintable(QStringLiteral("cut at %1 bytes").arg(size)));
     }
-    writeFile(path, twoJoined + "bytes after the last line are ignored");
+    writeFileBytes(path, twoJoined + "bytes after the last line are ignored");
     QCOMPARE(open(path), QString());
     const QStringList expected{"entity A at 100,50 connectors 2x2 []", "entity B at 100,50 connectors 2x2 [x]",
                                "line r 1 * from A:1:1 to B:3:1"};

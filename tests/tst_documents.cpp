@@ -81,18 +81,6 @@ void answerInTurn(const QStringList& answers, const QString& folder)
     answerNext(answers, folder, ++answerRound);
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 } // namespace
 
@@ -202,9 +190,9 @@ void TestDocuments::commandsLeaveDocumentState()
     QFETCH(QStringList, answers);
     const QString folder = dir.path();
     QFile::remove(pathOf(folder, "a"));
-    writeFile(pathOf(folder, "b"), QByteArray::fromHex("01000000640000003200000008000000") + "fromfile"
+    writeFileBytes(pathOf(folder, "b"), QByteArray::fromHex("01000000640000003200000008000000") + "fromfile"
                                        + QByteArray::fromHex("02000000020000000000000000000000"));
-    writeFile(pathOf(folder, "short"), QByteArray("\1\0\0", 3));
+    writeFileBytes(pathOf(folder, "short"), QByteArray("\1\0\0", 3));
     placeEntity(QPointF(5000, 5000), "first");
     if (named) {
         answerInTurn({"file:a"}, folder);
@@ -237,7 +225,7 @@ void TestDocuments::commandsLeaveDocumentState()
     QTEST(entityNames(), "entities");
     QFETCH(QString, written);
     if (!written.isEmpty())
-        QCOMPARE(contents(pathOf(folder, written)).left(4), QByteArray::fromHex("02000000"));
+        QCOMPARE(fileBytes(pathOf(folder, written)).left(4), QByteArray::fromHex("02000000"));
 }
 
 // Guards against a save that dies part way (here at the file size limit) and
@@ -251,7 +239,7 @@ void TestDocuments::failedWriteKeepsPreviousFile()
     placeEntity(QPointF(5000, 5000), "first");
     answerInTurn({"file:a"}, folder.path());
     toolBar()->getSaveAsButton()->click();
-    const QByteArray previous = contents(pathOf(folder.path(), "a"));
+    const QByteArray previous = fileBytes(pathOf(folder.path(), "a"));
     QCOMPARE(previous.size(), 37);
 
     // A second run of this executable does the limited save: a forked copy of a
@@ -265,7 +253,7 @@ void TestDocuments::failedWriteKeepsPreviousFile()
     child.start(QCoreApplication::applicationFilePath(), {"failedWriteKeepsPreviousFile"});
     QVERIFY(child.waitForFinished(120000));
     QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, child.readAll().constData());
-    QCOMPARE(contents(pathOf(folder.path(), "a")), previous);
+    QCOMPARE(fileBytes(pathOf(folder.path(), "a")), previous);
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.dia"});
 }
 
@@ -339,7 +327,7 @@ void TestDocuments::toolBarFollowsModeAndModified()
     QVERIFY(save->isEnabled() && shows(":/images/disk.png"));
     save->click();
     QVERIFY(!save->isEnabled());
-    QCOMPARE(contents(pathOf(dir.path(), "a")).left(4), QByteArray::fromHex("02000000"));
+    QCOMPARE(fileBytes(pathOf(dir.path(), "a")).left(4), QByteArray::fromHex("02000000"));
 }
 
 DIAGRAM_TEST_MAIN(TestDocuments)

@@ -43,19 +43,7 @@ private slots:
     void labelsArePlacedAlongTheSegment();
     void connectorsAreDrawnLargerInAddLineMode_data();
     void connectorsAreDrawnLargerInAddLineMode();
-
-private:
-    Line* joinByMouse(Connector* from, Connector* to);
 };
-
-Line* TestItems::joinByMouse(Connector* from, Connector* to)
-{
-    app()->setMode(AddLineMode);
-    clickAt(centreOf(from));
-    clickAt(centreOf(to));
-    app()->setMode(SelectMode);
-    return from->line();
-}
 
 void TestItems::newEntityDefaults()
 {

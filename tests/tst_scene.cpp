@@ -67,18 +67,7 @@ private slots:
     void reattachingAnEndKeepsTheTexts();
     void deleteKeyDeletesSelectionAndAttachedLines_data();
     void deleteKeyDeletesSelectionAndAttachedLines();
-
-private:
-    Line* joinByMouse(Connector* from, Connector* to);
 };
-
-Line* TestScene::joinByMouse(Connector* from, Connector* to)
-{
-    app()->setMode(AddLineMode);
-    clickAt(centreOf(from));
-    clickAt(centreOf(to));
-    return from->line();
-}
 
 void TestScene::addEntityModePlacesEntityAtTruncatedClick_data()
 {
@@ -210,8 +199,8 @@ void TestScene::refusedFinishLeavesLineEndState()
     Entity* a = scene()->createEntity(4800, 4900, false);
     Entity* b = scene()->createEntity(5100, 4900, false);
     Entity* c = scene()->createEntity(4950, 5150, false);
-    QVERIFY(joinByMouse(b->connectorAt(Entity::BottomSide, 0), c->connectorAt(Entity::RightSide, 0)));
-    QVERIFY(joinByMouse(a->connectorAt(Entity::RightSide, 0), b->connectorAt(Entity::LeftSide, 0)));
+    QVERIFY(joinByMouse(b->connectorAt(Entity::BottomSide, 0), c->connectorAt(Entity::RightSide, 0), AddLineMode));
+    QVERIFY(joinByMouse(a->connectorAt(Entity::RightSide, 0), b->connectorAt(Entity::LeftSide, 0), AddLineMode));
     Connector* start = a->connectorAt(Entity::BottomSide, 1);
     pressAt(centreOf(start));
     Line* pending = scene()->getPendingLine();
@@ -256,7 +245,7 @@ void TestScene::reattachingAnEndKeepsTheTexts()
     Entity* c = scene()->createEntity(4950, 5150, false);
     Connector* startEnd = a->connectorAt(Entity::RightSide, 1);
     Connector* endEnd = b->connectorAt(Entity::LeftSide, 1);
-    Line* old = joinByMouse(startEnd, endEnd);
+    Line* old = joinByMouse(startEnd, endEnd, AddLineMode);
     QVERIFY(old);
     old->setName(QStringLiteral("owns"));
     old->setMultiplicityA(QStringLiteral("0..1"));
@@ -311,7 +300,7 @@ void TestScene::deleteKeyDeletesSelectionAndAttachedLines()
     QFETCH(bool, selectLine);
     Entity* a = scene()->createEntity(4800, 4900, false);
     Entity* b = scene()->createEntity(5100, 4900, false);
-    Line* line = joinByMouse(a->connectorAt(Entity::RightSide, 1), b->connectorAt(Entity::LeftSide, 1));
+    Line* line = joinByMouse(a->connectorAt(Entity::RightSide, 1), b->connectorAt(Entity::LeftSide, 1), AddLineMode);
     QVERIFY(line);
     app()->setMode(SelectMode);
     app()->setModified(false);

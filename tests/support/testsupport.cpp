@@ -2,9 +2,13 @@
 
 #include "app/mainwindow.h"
 #include "items/connector.h"
+#include "items/line.h"
+#include "ui/entityeditwindow.h"
+#include "ui/lineeditwindow.h"
 #include "scene/diagramscene.h"
 
 #include <QAbstractButton>
+#include <QFile>
 #include <QApplication>
 #include <QFileDialog>
 #include <QGraphicsView>
@@ -44,9 +48,12 @@ void ApplicationFixture::startApplication()
     QVERIFY(QTest::qWaitForWindowActive(window()));
 }
 
+// An edit window left open would mean a test ended inside an edit.
 void ApplicationFixture::stopApplication()
 {
+    const bool editing = scene()->getEntityEditWindow()->isVisible() || scene()->getLineEditWindow()->isVisible();
     application.reset();
+    QVERIFY2(QTest::currentTestFailed() || !editing, "an edit window was left open");
 }
 
 Application* ApplicationFixture::app() const
@@ -117,6 +124,15 @@ void ApplicationFixture::dragFromTo(const QPointF& from, const QPointF& to)
         QApplication::sendEvent(viewport, &move);
     }
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, end);
+}
+
+Line* ApplicationFixture::joinByMouse(Connector* from, Connector* to, EditMode modeAfter)
+{
+    app()->setMode(AddLineMode);
+    clickAt(centreOf(from));
+    clickAt(centreOf(to));
+    app()->setMode(modeAfter);
+    return to->line() == from->line() ? to->line() : nullptr;
 }
 
 void ApplicationFixture::pressKey(Qt::Key key)
@@ -191,4 +207,17 @@ void answerFileDialog(const QString& path)
 QPointF centreOf(const Connector* connector)
 {
     return connector->centre();
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFileBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
 }

@@ -36,6 +36,9 @@ protected:
     void doubleClickAt(const QPointF& scenePos);
     void moveTo(const QPointF& scenePos);
     void dragFromTo(const QPointF& from, const QPointF& to);
+    // Draws a line between two connectors in add-line mode, as a user does,
+    // then switches to modeAfter; returns the new line, or none if refused.
+    Line* joinByMouse(Connector* from, Connector* to, EditMode modeAfter = SelectMode);
     void pressKey(Qt::Key key);
 
     // Shows the item at scenePos in the view, so that mouse events reach it.
@@ -61,6 +64,10 @@ void answerMessageBox(const QString& buttonText, QString* seen = nullptr);
 void answerFileDialog(const QString& path);
 
 QPointF centreOf(const Connector* connector);
+
+// A file's bytes, or none when it cannot be read.
+QByteArray fileBytes(const QString& path);
+void writeFileBytes(const QString& path, const QByteArray& bytes);
 
 // The application is made per test function by the fixture, not by QTest.
 #define DIAGRAM_TEST_MAIN(TestClass)                                                                     \
