@@ -1,8 +1,7 @@
 // Draws the tool bar icons of the editor into a folder (default "images").
 //
 // Build and run:
-//   g++ -std=c++17 -fPIC tools/draw-icons.cpp $(pkg-config --cflags --libs Qt6Gui) -o /tmp/draw-icons
-//   /tmp/draw-icons images
+//   cmake --build build --target draw-icons && build/draw-icons images
 //
 // The icons are drawn rather than kept only as binaries so that they can be
 // changed and regenerated without an image editor.
