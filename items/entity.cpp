@@ -1,7 +1,6 @@
 #include "items/entity.h"
 
 #include "items/connector.h"
-#include "items/diagramfile.h"
 #include "items/line.h"
 #include "scene/diagramscene.h"
 #include "ui/entityeditwindow.h"

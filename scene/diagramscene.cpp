@@ -59,15 +59,13 @@ Entity* DiagramScene::createEntity(int x, int y, bool returnToSelectMode)
 Entity* DiagramScene::createEntity(const DiagramFile::EntityRecord& record)
 {
     application->setModified(true);
-    auto* entity = remember(new Entity(application, record, entityEditWindow, entityMenu, nullptr));
-    return entity;
+    return remember(new Entity(application, record, entityEditWindow, entityMenu, nullptr));
 }
 
 Line* DiagramScene::createLine(const DiagramFile::LineRecord& record)
 {
     application->setModified(true);
-    auto* line = remember(new Line(record, lineEditWindow, lineMenu, nullptr));
-    return line;
+    return remember(new Line(record, lineEditWindow, lineMenu, nullptr));
 }
 
 Line* DiagramScene::createLine(Connector* start, Connector* end)
