@@ -49,7 +49,7 @@ test-sanitize: deps $(SANITIZE_DIR)/CMakeCache.txt
 soak: deps $(SANITIZE_DIR)/CMakeCache.txt
 	cmake --build $(SANITIZE_DIR) -j $(JOBS) --target tst_session
 	cd $(SANITIZE_DIR) && $(SANITIZER_ENV) SESSION_SECONDS=$(SOAK_SECONDS) SESSION_SEED=random \
-	    ./tests/tst_session -maxwarnings 0
+	    QTEST_FUNCTION_TIMEOUT=$$(( ($(SOAK_SECONDS) + 600) * 1000 )) ./tests/tst_session -maxwarnings 0
 
 # Fuzzes the diagram reader for FUZZ_SECONDS; every failing input lands in
 # tests/data/, which the ordinary suite replays.
