@@ -1,6 +1,7 @@
 #include "support/testsupport.h"
 
 #include "app/mainwindow.h"
+#include "items/diagramfile.h"
 #include "items/entity.h"
 #include "scene/diagramscene.h"
 #include "ui/toolbar.h"
@@ -17,6 +18,8 @@
 #include <QToolButton>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <sys/resource.h>
 
 namespace {
@@ -228,8 +231,9 @@ void TestDocuments::commandsLeaveDocumentState()
         QCOMPARE(fileBytes(pathOf(folder, written)).left(4), QByteArray::fromHex("02000000"));
 }
 
-// Guards against a save that dies part way (here at the file size limit) and
-// leaves a truncated file in place of the previous one.
+// Guards against a save that dies part way (here at a file size limit of every
+// byte count short of the whole diagram) and leaves a truncated file in place
+// of the previous one, or reports success.
 void TestDocuments::failedWriteKeepsPreviousFile()
 {
     const QString childFolder = qEnvironmentVariable("DIAGRAM_TEST_LIMITED_SAVE_IN");
@@ -253,7 +257,7 @@ void TestDocuments::failedWriteKeepsPreviousFile()
     child.start(QCoreApplication::applicationFilePath(), {"failedWriteKeepsPreviousFile"});
     QVERIFY(child.waitForFinished(120000));
     QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, child.readAll().constData());
-    QCOMPARE(fileBytes(pathOf(folder.path(), "a")), previous);
+    QCOMPARE(fileBytes(pathOf(folder.path(), "a")).left(4), QByteArray::fromHex("02000000"));
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.dia"});
 }
 
@@ -263,14 +267,34 @@ void TestDocuments::saveUnderSizeLimit(const QString& folder)
     toolBar()->getOpenButton()->click();
     QCOMPARE(entityNames(), QStringList{"first"});
     placeEntity(QPointF(5300, 5000), "second");
+    const QString path = pathOf(folder, "a");
+    const QByteArray previous = fileBytes(path);
+    char* buffer = nullptr;
+    size_t size = 0;
+    FILE* memory = open_memstream(&buffer, &size);
+    DiagramFile::writeDiagram(memory, scene());
+    fclose(memory);
+    const QByteArray wanted(buffer, int(size));
+    free(buffer);
+
     signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{16, 16};
+    for (rlim_t k = 0; k <= rlim_t(wanted.size()); ++k) {
+        const rlimit limit{k, RLIM_INFINITY};
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        const bool fits = k == rlim_t(wanted.size());
+        answerInTurn(fits ? QStringList() : QStringList{"OK"}, folder);
+        toolBar()->getSaveButton()->click();
+        QCOMPARE(seenModals, fits ? QStringList() : QStringList{"File writing error."});
+        QCOMPARE(app()->isModified(), !fits);
+        QCOMPARE(toolBar()->getSaveButton()->isEnabled(), !fits);
+        QCOMPARE(fileBytes(path), fits ? wanted : previous);
+    }
+    app()->setModified(true);
+    const rlimit limit{0, RLIM_INFINITY};
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
     answerInTurn({"OK"}, folder);
     toolBar()->getSaveButton()->click();
-    QCOMPARE(seenModals, QStringList{"File writing error."});
-    QVERIFY(app()->isModified());
-    QVERIFY(toolBar()->getSaveButton()->isEnabled());
+    QCOMPARE(fileBytes(path), wanted);
 }
 
 void TestDocuments::toolBarFollowsModeAndModified()
