@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QShortcut>
@@ -189,8 +190,13 @@ void Application::writeDiagramFile()
     setModified(true);
 }
 
+// A device, pipe or socket is never replaced by a regular file: as root that
+// would, for example, replace /dev/null.
 bool Application::writeDiagramTo(const QString& path)
 {
+    const QFileInfo existing(path);
+    if (existing.exists() && !existing.isFile())
+        return false;
     QSaveFile target(path);
     if (!target.open(QIODevice::WriteOnly))
         return false;

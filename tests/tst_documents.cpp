@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -21,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -99,6 +101,7 @@ private slots:
     void commandsLeaveDocumentState();
     void failedWriteKeepsPreviousFile();
     void toolBarFollowsModeAndModified();
+    void neverReplacesASpecialFile();
 
 private:
     void saveUnderSizeLimit(const QString& folder);
@@ -352,6 +355,22 @@ void TestDocuments::toolBarFollowsModeAndModified()
     save->click();
     QVERIFY(!save->isEnabled());
     QCOMPARE(fileBytes(pathOf(dir.path(), "a")).left(4), QByteArray::fromHex("02000000"));
+}
+
+// Saving over a pipe (as over a device) would put a regular file in its place.
+void TestDocuments::neverReplacesASpecialFile()
+{
+    QTemporaryDir folder;
+    const QString pipe = pathOf(folder.path(), "pipe");
+    QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    placeEntity(QPointF(5000, 5000), "first");
+    answerInTurn({"file:pipe", "OK"}, folder.path());
+    toolBar()->getSaveAsButton()->click();
+    QCOMPARE(seenModals, (QStringList{"dialog", "File writing error."}));
+    QVERIFY(app()->isModified());
+    QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{"pipe.dia"});
 }
 
 DIAGRAM_TEST_MAIN(TestDocuments)
