@@ -4,7 +4,6 @@
 #include "items/diagramfile.h"
 #include "scene/diagramscene.h"
 
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -222,7 +221,7 @@ void Application::readDiagramFile()
 {
     DiagramScene* scene = mainWindow->getScene();
     scene->clearDiagram();
-    const FileCloser file(fopen(QFile::encodeName(fileName).constData(), "rb"), &fclose);
+    const FileCloser file(DiagramFile::openForReading(fileName), &fclose);
     if (!file) {
         showMessage(QStringLiteral("File reading error."));
         return;

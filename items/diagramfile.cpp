@@ -7,9 +7,14 @@
 #include "scene/diagramscene.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QSet>
 
 #include <algorithm>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -186,6 +191,27 @@ void DiagramFile::resolve(LineRecord& record, const QList<Entity*>& entities)
         reject();
     record.start = start;
     record.end = end;
+}
+
+// Only a regular file can hold a diagram. The file is opened without blocking
+// and checked on the open descriptor: fopen on a named pipe waits for a writer
+// for ever, and a device such as /dev/zero never ends.
+FILE* DiagramFile::openForReading(const QString& path)
+{
+    const int descriptor = open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return nullptr;
+    struct stat status;
+    const int flags = fcntl(descriptor, F_GETFL);
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0
+        || fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(descriptor);
+        return nullptr;
+    }
+    FILE* file = fdopen(descriptor, "rb");
+    if (!file)
+        close(descriptor);
+    return file;
 }
 
 void DiagramFile::writeInt(FILE* file, int value)

@@ -51,6 +51,7 @@ public:
     static void collect(DiagramScene* scene, QList<Entity*>& entities, QList<Line*>& lines);
     static void writeDiagram(FILE* file, DiagramScene* scene);
     static void readDiagram(FILE* file, DiagramScene* scene);
+    static FILE* openForReading(const QString& path);
 
     static void writeInt(FILE* file, int value);
     static void writeString(FILE* file, const QString& text);
