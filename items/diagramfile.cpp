@@ -38,6 +38,11 @@ int sideLength(const DiagramFile::EntityRecord& record, int side)
                                                                  : record.verConnectorCount;
 }
 
+int connectorsOf(const DiagramFile::EntityRecord& record)
+{
+    return Entity::sideCount / 2 * (record.horConnectorCount + record.verConnectorCount);
+}
+
 qint64 connectorKey(const DiagramFile::ConnectorReference& reference)
 {
     return (qint64(reference.entity) * Entity::sideCount + reference.side) * (maxConnectorsPerSide + 1)
@@ -134,8 +139,13 @@ void DiagramFile::readDiagram(FILE* file, DiagramScene* scene)
 {
     QList<EntityRecord> entityRecords;
     const int entityCount = readInt(file);
-    for (int i = 0; i < entityCount; ++i)
+    qint64 connectorTotal = 0;
+    for (int i = 0; i < entityCount; ++i) {
         entityRecords.append(readEntityRecord(file));
+        connectorTotal += connectorsOf(entityRecords.last());
+        if (connectorTotal > maxConnectorsPerDiagram)
+            reject();
+    }
     QList<LineRecord> lineRecords;
     const int lineCount = readInt(file);
     for (int i = 0; i < lineCount; ++i)
