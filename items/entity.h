@@ -21,10 +21,10 @@ constexpr int connectorSize = 8;
 // The most connectors a side may carry; the reader refuses more and the
 // editor never makes more, so the editor never writes a file it would refuse.
 constexpr int maxConnectorsPerSide = 1000;
-// The most connectors a whole diagram may hold. Each connector costs about
-// 15 KB and 150 us to build and as much again to tear down, so the bound keeps
-// a diagram within about 1.5 GB and a few seconds however small its file; the
-// 10,000-entity diagram of the benchmarks holds 80,000.
+// The most connectors a whole diagram may hold, however small its file: a
+// 24-byte entity record can ask for 4,000 of them, and each one measured
+// 3.5 KB and 31 us to build, so the bound keeps a diagram's connectors within
+// about 350 MB and 3 s. The 10,000-entity diagram of the benchmarks holds 80,000.
 constexpr int maxConnectorsPerDiagram = 100000;
 
 extern const QString defaultEntityName;
