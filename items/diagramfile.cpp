@@ -38,11 +38,6 @@ int sideLength(const DiagramFile::EntityRecord& record, int side)
                                                                  : record.verConnectorCount;
 }
 
-int connectorsOf(const DiagramFile::EntityRecord& record)
-{
-    return Entity::sideCount / 2 * (record.horConnectorCount + record.verConnectorCount);
-}
-
 qint64 connectorKey(const DiagramFile::ConnectorReference& reference)
 {
     return (qint64(reference.entity) * Entity::sideCount + reference.side) * (maxConnectorsPerSide + 1)
@@ -142,7 +137,8 @@ void DiagramFile::readDiagram(FILE* file, DiagramScene* scene)
     qint64 connectorTotal = 0;
     for (int i = 0; i < entityCount; ++i) {
         entityRecords.append(readEntityRecord(file));
-        connectorTotal += connectorsOf(entityRecords.last());
+        connectorTotal += Entity::connectorsFor(entityRecords.last().horConnectorCount,
+                                                 entityRecords.last().verConnectorCount);
         if (connectorTotal > maxConnectorsPerDiagram)
             reject();
     }

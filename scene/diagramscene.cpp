@@ -1,6 +1,7 @@
 #include "scene/diagramscene.h"
 
 #include "app/application.h"
+#include "scene/activationfilter.h"
 #include "items/connector.h"
 #include "items/entity.h"
 #include "items/line.h"
@@ -31,6 +32,7 @@ DiagramScene::DiagramScene(Application* application, QObject* parent)
     pendingLine = nullptr;
     setBackgroundBrush(QBrush(backgroundColor, Qt::SolidPattern));
     setSceneRect(0, 0, 10000, 10000);
+    installEventFilter(new ActivationFilter(this));
     connect(application, &Application::changedMode, this, &DiagramScene::addLineEndModeDisableSlot);
     connect(application, &Application::changedMode, this, [this] { update(); });
 }
@@ -109,13 +111,36 @@ void DiagramScene::itemsInSceneRect(QList<Entity*>& entities, QList<Line*>& line
         if (sceneRect().contains(bounds) || item->collidesWithPath(item->mapFromScene(border)))
             inside.append(qMakePair(it.value(), item));
     }
-    std::sort(inside.begin(), inside.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    // The toolkit stacks siblings by z-value first and, among equal ones, by
+    // the order they were added in.
+    std::sort(inside.begin(), inside.end(), [](const auto& a, const auto& b) {
+        const qreal za = a.second->zValue();
+        const qreal zb = b.second->zValue();
+        return za != zb ? za > zb : a.first > b.first;
+    });
     for (const auto& [order, item] : std::as_const(inside)) {
         if (Entity* entity = qgraphicsitem_cast<Entity*>(item))
             entities.append(entity);
         else if (Line* line = qgraphicsitem_cast<Line*>(item))
             lines.append(line);
     }
+}
+
+// Whether the entity may have these connector counts without taking the
+// diagram past the most connectors a file may hold.
+bool DiagramScene::allowsConnectorCounts(const Entity* entity, int hor, int ver) const
+{
+    qint64 total = 0;
+    for (auto it = addedOrder.cbegin(); it != addedOrder.cend(); ++it) {
+        if (const Entity* other = qgraphicsitem_cast<const Entity*>(it.key()); other && other != entity)
+            total += other->totalConnectorCount();
+    }
+    return total + Entity::connectorsFor(hor, ver) <= maxConnectorsPerDiagram;
+}
+
+DiagramScene* DiagramScene::of(const QGraphicsItem* item)
+{
+    return static_cast<DiagramScene*>(item->scene());
 }
 
 Connector* DiagramScene::findConnectorAt(const QPointF& scenePos) const

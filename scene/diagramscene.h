@@ -35,6 +35,8 @@ public:
     void connectorRemoved(const Connector* connector);
     void itemsInSceneRect(QList<Entity*>& entities, QList<Line*>& lines) const;
     void forget(const QGraphicsItem* item);
+    bool allowsConnectorCounts(const Entity* entity, int hor, int ver) const;
+    static DiagramScene* of(const QGraphicsItem* item);
 
     bool isAddLineEndMode() const;
     Line* getPendingLine() const;
@@ -70,8 +72,9 @@ private:
     LineMenu* lineMenu;
     bool addLineEndMode;
     Line* pendingLine;
-    // Entities and lines in the order they were added, which is the order the
-    // toolkit stacks them in, without asking the scene for all its items.
+    // Entities and lines with the order they were added in, which with their
+    // z-values gives the toolkit's stacking order without asking the scene
+    // for all its items.
     QHash<const QGraphicsItem*, quint64> addedOrder;
     quint64 nextAddition = 0;
 };
