@@ -29,6 +29,17 @@ DiagramFile::EntityRecord newEntityRecord(int x, int y)
     return record;
 }
 
+// How far a span must move to lie within the bounds; the start wins when the
+// span is longer than the bounds.
+qreal overshoot(qreal start, qreal end, qreal lowest, qreal highest)
+{
+    if (start < lowest)
+        return lowest - start;
+    if (end > highest)
+        return std::max(highest - end, lowest - start);
+    return 0;
+}
+
 } // namespace
 
 Entity::Entity(Application* application, int x, int y, EntityEditWindow* editWindow, EntityMenu* menu,
@@ -205,6 +216,17 @@ int Entity::connectorCount(int side) const
     return connectors[side].size();
 }
 
+int Entity::totalConnectorCount() const
+{
+    return connectorsFor(m_horConnectorCount, m_verConnectorCount);
+}
+
+// Top and bottom carry the horizontal count, right and left the vertical one.
+int Entity::connectorsFor(int hor, int ver)
+{
+    return 2 * (hor + ver);
+}
+
 bool Entity::isConnectedTo(const Entity* other) const
 {
     for (const QList<Connector*>& side : connectors) {
@@ -341,16 +363,51 @@ void Entity::mousePressEvent(QGraphicsSceneMouseEvent* event)
 void Entity::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
 {
     QGraphicsRectItem::mouseMoveEvent(event);
-    updateLinePositions();
-    for (QGraphicsItem* item : scene()->selectedItems()) {
-        Entity* entity = qgraphicsitem_cast<Entity*>(item);
-        if (entity && entity != this)
-            entity->updateLinePositions();
-    }
+    const QList<Entity*> moved = movedWith(this);
+    if (event->buttons() & Qt::LeftButton)
+        keepInsideScene(moved);
+    for (Entity* entity : moved)
+        entity->updateLinePositions();
 }
 
+QList<Entity*> Entity::movedWith(Entity* grabbed)
+{
+    QList<Entity*> moved{grabbed};
+    for (QGraphicsItem* item : grabbed->scene()->selectedItems()) {
+        Entity* entity = qgraphicsitem_cast<Entity*>(item);
+        if (entity && entity != grabbed)
+            moved.append(entity);
+    }
+    return moved;
+}
+
+// An entity dragged wholly off the canvas would be left out of the next save,
+// so the dragged group stops at the canvas edge, keeping its shape.
+void Entity::keepInsideScene(const QList<Entity*>& moved)
+{
+    QRectF group;
+    for (const Entity* entity : moved)
+        group |= entity->sceneBoxRect();
+    const QRectF canvas = moved.first()->scene()->sceneRect();
+    const QPointF shift(overshoot(group.left(), group.right(), canvas.left(), canvas.right()),
+                        overshoot(group.top(), group.bottom(), canvas.top(), canvas.bottom()));
+    if (shift.isNull())
+        return;
+    for (Entity* entity : moved)
+        entity->setPos(entity->pos() + shift);
+}
+
+QRectF Entity::sceneBoxRect() const
+{
+    return rect().translated(pos());
+}
+
+// The base class would hand a right double click to the press handler, which
+// would open the menu a second time.
 void Entity::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)
 {
+    if (event->button() == Qt::RightButton)
+        return;
     QGraphicsRectItem::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton)
         openEditWindow();

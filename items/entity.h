@@ -60,6 +60,8 @@ public:
     int busyVerConnectorCount() const;
     Connector* connectorAt(int side, int position) const;
     int connectorCount(int side) const;
+    int totalConnectorCount() const;
+    static int connectorsFor(int hor, int ver);
     bool isConnectedTo(const Entity* other) const;
     void updateLayout();
     void updateLinePositions();
@@ -83,6 +85,9 @@ private:
     void resizeSide(int side, int n);
     int busyCount(int side) const;
     void placeConnectors(int width, int height);
+    QRectF sceneBoxRect() const;
+    static QList<Entity*> movedWith(Entity* grabbed);
+    static void keepInsideScene(const QList<Entity*>& moved);
 
     Application* application;
     EntityEditWindow* editWindow;

@@ -258,12 +258,15 @@ void Line::mousePressEvent(QGraphicsSceneMouseEvent* event)
     menu->execFor(this, event->screenPos());
 }
 
+// As for an entity, a right double click must not open the menu twice.
 void Line::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)
 {
     if (!m_endConnector) {
         event->ignore();
         return;
     }
+    if (event->button() == Qt::RightButton)
+        return;
     QGraphicsLineItem::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton)
         openEditWindow();
