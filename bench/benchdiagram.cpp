@@ -4,6 +4,7 @@
 // Run by `make bench`, which generates the diagrams first:
 //   bench-diagram DIR [benchmark options]       DIR holds d1000.diagram, d10000.diagram
 //   bench-diagram --peak-rss (open|floor) FILE  prints the peak resident kB after opening
+//   bench-diagram --close-latency (open|floor) FILE  prints the ms that closing the window takes
 #include "app/application.h"
 #include "app/mainwindow.h"
 #include "items/connector.h"
@@ -14,12 +15,15 @@
 #include "ui/diagrammenu.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsTextItem>
+#include <QGraphicsView>
+#include <QMainWindow>
 #include <QProcess>
 
 #include <benchmark/benchmark.h>
@@ -261,6 +265,49 @@ void BM_QuitFloor(benchmark::State& state)
     }
 }
 
+// From the decision to close the active main window until it is hidden; the
+// teardown of the items may follow. A window of its own per child process, so
+// that no other case runs with a closed window.
+double closeLatencyMs(QWidget* window)
+{
+    window->show();
+    window->activateWindow();
+    for (int tries = 0; tries < 100 && !window->isActiveWindow(); ++tries)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QElapsedTimer timer;
+    timer.start();
+    window->close();
+    return timer.nsecsElapsed() / 1e6;
+}
+
+int reportCloseLatency(const QString& what, const QString& path)
+{
+    if (what == QLatin1String("open")) {
+        openDiagram(path);
+        application()->setModified(false);
+        printf("%f\n", closeLatencyMs(application()->getMainWindow()));
+        return 0;
+    }
+    QGraphicsScene floor(0, 0, 10000, 10000);
+    buildFloor(&floor, 10000, 10000);
+    QMainWindow window;
+    window.setCentralWidget(new QGraphicsView(&floor));
+    window.setGeometry(100, 100, 800, 600);
+    settle();
+    printf("%f\n", closeLatencyMs(&window));
+    return 0;
+}
+
+void BM_CloseWindowWithLarge(benchmark::State& state, const char* what)
+{
+    for (auto _ : state) {
+        QProcess child;
+        child.start(benchProgram, {QStringLiteral("--close-latency"), QLatin1String(what), diagramPath(10000)});
+        child.waitForFinished(-1);
+        state.counters["close_ms"] = child.readAllStandardOutput().trimmed().toDouble();
+    }
+}
+
 // The high-water mark of this process image: getrusage() would also count a
 // parent's peak, which survives fork and exec.
 qint64 peakResidentKb()
@@ -315,6 +362,8 @@ BENCHMARK(BM_QuitWithLarge)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond
 BENCHMARK(BM_QuitFloor)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK_CAPTURE(BM_PeakMemory, open, "open")->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK_CAPTURE(BM_PeakMemory, floor, "floor")->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(BM_CloseWindowWithLarge, open, "open")->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(BM_CloseWindowWithLarge, floor, "floor")->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv)
 {
@@ -322,6 +371,10 @@ int main(int argc, char** argv)
     if (argc == 4 && QLatin1String(argv[1]) == QLatin1String("--peak-rss")) {
         application();
         return reportPeakResident(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+    if (argc == 4 && QLatin1String(argv[1]) == QLatin1String("--close-latency")) {
+        application();
+        return reportCloseLatency(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
     if (argc < 2) {
         fprintf(stderr, "usage: %s DATA_FOLDER [benchmark options]\n", argv[0]);

@@ -1,6 +1,7 @@
 #include "ui/entityeditwindow.h"
 
 #include "items/entity.h"
+#include "scene/diagramscene.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -128,8 +129,12 @@ void EntityEditWindow::storeEntity(Entity* entity)
     entity->clearAttributes();
     for (int row = 0; row < attributeList->count(); ++row)
         entity->addAttribute(attributeList->item(row)->text());
-    entity->setHorConnectorCount(horConnectorsSpin->value() - 1);
-    entity->setVerConnectorCount(verConnectorsSpin->value() - 1);
+    const int hor = horConnectorsSpin->value() - 1;
+    const int ver = verConnectorsSpin->value() - 1;
+    if (DiagramScene::of(entity)->allowsConnectorCounts(entity, hor, ver)) {
+        entity->setHorConnectorCount(hor);
+        entity->setVerConnectorCount(ver);
+    }
     entity->updateLayout();
 }
 

@@ -1,6 +1,7 @@
 #include "ui/entitymenu.h"
 
 #include "items/entity.h"
+#include "scene/diagramscene.h"
 
 EntityMenu::EntityMenu(QWidget* parent)
     : QMenu(parent)
@@ -40,16 +41,17 @@ void EntityMenu::deleteEntitySlot()
     entity = nullptr;
 }
 
-// The smaller pair of sides grows, right and left on a tie; a side never goes
-// past the bound the diagram reader accepts.
+// The smaller pair of sides grows, right and left on a tie; neither a side nor
+// the diagram ever goes past the bounds the diagram reader accepts.
 void EntityMenu::addConnectorsSlot()
 {
     const int h = entity->horConnectorCount();
     const int v = entity->verConnectorCount();
+    const DiagramScene* diagram = DiagramScene::of(entity);
     if (h < v) {
-        if (h < maxConnectorsPerSide)
+        if (h < maxConnectorsPerSide && diagram->allowsConnectorCounts(entity, h + 1, v))
             entity->setHorConnectorCount(h + 1);
-    } else if (v < maxConnectorsPerSide) {
+    } else if (v < maxConnectorsPerSide && diagram->allowsConnectorCounts(entity, h, v + 1)) {
         entity->setVerConnectorCount(v + 1);
     }
     entity->updateLayout();
