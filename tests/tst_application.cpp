@@ -1,9 +1,14 @@
 #include "support/testsupport.h"
 
 #include "app/mainwindow.h"
+#include "items/entity.h"
+#include "items/line.h"
 #include "scene/diagramscene.h"
+#include "ui/entityeditwindow.h"
+#include "ui/lineeditwindow.h"
 
 #include <QGraphicsView>
+#include <QPushButton>
 #include <QSignalSpy>
 
 class TestApplication : public QObject, private ApplicationFixture
@@ -19,6 +24,8 @@ private slots:
     void modeKeysSwitchAndAlwaysAnnounce();
     void modifiedIsAnnouncedWithoutComparison();
     void escapeClosesAnUnchangedDiagram();
+    void keysDoNothingWhileEditing_data();
+    void keysDoNothingWhileEditing();
 };
 
 void TestApplication::startsWithTitleGeometryAndEmptyCanvas()
@@ -79,6 +86,52 @@ void TestApplication::escapeClosesAnUnchangedDiagram()
 {
     pressKey(Qt::Key_Escape);
     QVERIFY(!window()->isVisible());
+}
+
+void TestApplication::keysDoNothingWhileEditing_data()
+{
+    QTest::addColumn<bool>("line");
+    QTest::addColumn<Qt::Key>("key");
+    for (const bool line : {false, true}) {
+        for (const Qt::Key key : {Qt::Key_S, Qt::Key_E, Qt::Key_L, Qt::Key_Delete, Qt::Key_Escape})
+            QTest::addRow("%s, %s", line ? "line editing" : "entity editing",
+                          qPrintable(QKeySequence(key).toString())) << line << key;
+    }
+}
+
+// An editing window is modal: while it is open the main window's keys neither
+// switch the mode, nor delete the selection, nor close the window, even once
+// the main window is active again, as after a click on it. When the editing
+// window is closed they work again, so the keys did reach the main window.
+void TestApplication::keysDoNothingWhileEditing()
+{
+    QFETCH(bool, line);
+    QFETCH(Qt::Key, key);
+    Entity* a = scene()->createEntity(4700, 5000, false);
+    Line* joined = joinByMouse(a->connectorAt(Entity::RightSide, 1),
+                               scene()->createEntity(5300, 5000, false)->connectorAt(Entity::LeftSide, 1));
+    QVERIFY(joined);
+    doubleClickAt(line ? joined->line().pointAt(0.25) : a->pos() + QPointF(12, 30));
+    QWidget* editing = line ? static_cast<QWidget*>(scene()->getLineEditWindow()) : scene()->getEntityEditWindow();
+    QVERIFY(QTest::qWaitForWindowActive(editing));
+    window()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window()));
+    a->setSelected(true);
+    joined->setSelected(true);
+    app()->setModified(false);
+    QSignalSpy modeChanges(app(), &Application::changedMode);
+    const auto state = [&] {
+        return QList<qsizetype>{modeChanges.count(), scene()->items().size(), window()->isVisible()};
+    };
+    const QList<qsizetype> before = state();
+
+    pressKey(key);
+    QCOMPARE(state(), before);
+    QTest::mouseClick(editing->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    window()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window()));
+    pressKey(key);
+    QVERIFY(state() != before);
 }
 
 DIAGRAM_TEST_MAIN(TestApplication)

@@ -6,16 +6,15 @@
 #include "scene/diagramscene.h"
 #include "ui/toolbar.h"
 
-#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QToolButton>
 
 #include <csignal>
@@ -23,23 +22,18 @@
 #include <cstdlib>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-QStringList seenModals;
-int answerRound = 0;
+const QString question = QStringLiteral("The diagram has been modified.");
 
-// "question" stands for the whole unsaved-changes question, "dialog" for a file dialog.
-QString modalName(QWidget* widget)
+bool isUnsavedChangesQuestion(QWidget* window)
 {
-    auto* box = qobject_cast<QMessageBox*>(widget);
-    if (!box)
-        return qobject_cast<QFileDialog*>(widget) ? QStringLiteral("dialog") : widget->metaObject()->className();
-    if (box->text() == "The diagram has been modified." && box->informativeText() == "Do you want to save your changes?"
-        && box->standardButtons() == (QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel)
-        && box->defaultButton() == box->button(QMessageBox::Save))
-        return QStringLiteral("question");
-    return box->text();
+    auto* box = static_cast<QMessageBox*>(window);
+    return box->text() == question && box->informativeText() == "Do you want to save your changes?"
+           && box->standardButtons() == (QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel)
+           && box->defaultButton() == box->button(QMessageBox::Save);
 }
 
 QString pathOf(const QString& folder, const QString& token)
@@ -49,43 +43,44 @@ QString pathOf(const QString& folder, const QString& token)
     return token == "missing" ? folder + "/missing/x.dia" : folder + '/' + token + ".dia";
 }
 
-void answerNext(QStringList answers, const QString& folder, int round)
+// "file:" and a path token accepts a file dialog, "file:" alone cancels it;
+// Save, Discard and Cancel answer only the full unsaved-changes question.
+ModalAnswer answerFor(const QString& token, const QString& folder)
 {
-    answerModal([answers, folder, round](QWidget* widget) mutable {
-        if (round != answerRound)
-            return;
-        seenModals << modalName(widget);
-        // A modal past the expected ones is recorded and closed, so that it
-        // fails the test instead of hanging it.
-        if (answers.isEmpty()) {
-            widget->close();
-            return;
-        }
-        const QString answer = answers.takeFirst();
-        answerNext(answers, folder, round);
-        if (auto* dialog = qobject_cast<QFileDialog*>(widget)) {
-            if (!answer.startsWith("file:") || answer == "file:")
-                return dialog->reject();
-            dialog->selectFile(pathOf(folder, answer.mid(5)));
-            static_cast<QDialog*>(dialog)->done(QDialog::Accepted);
-        } else if (auto* box = qobject_cast<QMessageBox*>(widget)) {
-            for (QAbstractButton* button : box->buttons()) {
-                if (button->text().remove('&') == answer)
-                    return button->click();
-            }
-            box->reject();
-        }
-    });
+    if (token.startsWith("file:"))
+        return ::answerFor(token == "file:" ? token : "file:" + pathOf(folder, token.mid(5)));
+    const ModalAnswer press = ::answerFor(token);
+    if (token == "OK")
+        return press;
+    return {press.fits, [press](QWidget* window) {
+                return isUnsavedChangesQuestion(window) ? press.act(window)
+                                                        : QStringLiteral("not the unsaved-changes question");
+            }};
 }
 
-// Answers the modals one after the other: a button text for a message box,
-// "file:" and a path token to accept a file dialog, "file:" alone to cancel it.
-void answerInTurn(const QStringList& answers, const QString& folder)
+void answerInTurn(const QStringList& tokens, const QString& folder)
 {
-    seenModals.clear();
-    answerNext(answers, folder, ++answerRound);
+    QList<ModalAnswer> answers;
+    for (const QString& token : tokens)
+        answers.append(answerFor(token, folder));
+    answerInTurn(answers);
 }
 
+// What the command printed on standard output, which a file stands in for meanwhile.
+QByteArray printedBy(const std::function<void()>& command)
+{
+    QTemporaryFile capture;
+    if (!capture.open())
+        return "no file to capture standard output";
+    fflush(stdout);
+    const int original = dup(STDOUT_FILENO);
+    dup2(capture.handle(), STDOUT_FILENO);
+    command();
+    fflush(stdout);
+    dup2(original, STDOUT_FILENO);
+    close(original);
+    return fileBytes(capture.fileName());
+}
 
 } // namespace
 
@@ -142,7 +137,7 @@ void TestDocuments::commandsLeaveDocumentState_data()
 {
     for (const char* column : {"named", "changed", "closed", "chosen", "modified"})
         QTest::addColumn<bool>(column);
-    for (const char* column : {"command", "name", "written"})
+    for (const char* column : {"command", "name", "written", "printed"})
         QTest::addColumn<QString>(column);
     for (const char* column : {"answers", "modals", "entities"})
         QTest::addColumn<QStringList>(column);
@@ -150,42 +145,49 @@ void TestDocuments::commandsLeaveDocumentState_data()
     // Before: a diagram "first", saved as a.dia when named, then "second" added when changed.
     // b.dia holds "fromfile", short.dia is cut short, none.dia does not exist.
     // After: file name, whether it counts as chosen and modified, the window closed,
-    // which file now holds the two entities of the scene, the entities in the scene.
+    // which file now holds the two entities of the scene, the entities in the scene,
+    // what the command printed on standard output.
     const QStringList both{"first", "second"};
     const QStringList fromFile{"fromfile"};
-    const QStringList asked{"question", "dialog"};
+    const QStringList asked{question, "file dialog"};
     auto row = [](const char* title, bool named, bool changed, const char* command, QStringList answers,
                   QStringList modals, const char* name, bool chosen, bool modified, QStringList entities,
-                  const char* written = "", bool closed = false) {
+                  const char* written = "", bool closed = false, const char* printed = "") {
         QTest::newRow(title) << named << changed << closed << chosen << modified << QString(command) << QString(name)
-                             << QString(written) << answers << modals << entities;
+                             << QString(written) << QString(printed) << answers << modals << entities;
     };
     row("save, name chosen", true, true, "save", {}, {}, "a", true, false, both, "a");
-    row("save, no name, dialog cancelled", false, true, "save", {"file:"}, {"dialog"}, "noname", false, true, both);
-    row("save, no name, name chosen", false, true, "save", {"file:b"}, {"dialog"}, "b", true, false, both, "b");
-    row("save as, dialog cancelled", true, true, "save as", {"file:"}, {"dialog"}, "a", true, true, both);
-    row("save as, name chosen", true, true, "save as", {"file:b"}, {"dialog"}, "b", true, false, both, "b");
-    row("save as, folder missing", false, true, "save as", {"file:missing", "OK"}, {"dialog", "File writing error."},
-        "missing", true, true, both);
-    row("open, cancel", true, true, "open", {"Cancel"}, {"question"}, "a", true, true, both);
+    row("save, no name, dialog cancelled", false, true, "save", {"file:"}, {"file dialog"}, "noname", false, true,
+        both);
+    row("save, no name, name chosen", false, true, "save", {"file:b"}, {"file dialog"}, "b", true, false, both, "b");
+    row("save as, dialog cancelled", true, true, "save as", {"file:"}, {"file dialog"}, "a", true, true, both);
+    row("save as, name chosen", true, true, "save as", {"file:b"}, {"file dialog"}, "b", true, false, both, "b");
+    row("save as, folder missing", false, true, "save as", {"file:missing", "OK"},
+        {"file dialog", "File writing error."}, "missing", true, true, both);
+    row("open, cancel", true, true, "open", {"Cancel"}, {question}, "a", true, true, both);
     row("open, discard, dialog cancelled", false, true, "open", {"Discard", "file:"}, asked, "noname", false, true,
         both);
-    row("open, save, dialog cancelled", true, true, "open", {"Save", "file:"}, asked, "a", true, false, both, "a");
-    row("open, save as cancelled", false, true, "open", {"Save", "file:"}, asked, "noname", false, true, both);
-    row("open, save, read", true, true, "open", {"Save", "file:b"}, asked, "b", true, false, fromFile, "a");
+    row("open, save, dialog cancelled", true, true, "open", {"Save", "file:"}, asked, "a", true, false, both, "a",
+        false, "Saved: 1\n");
+    row("open, save as cancelled", false, true, "open", {"Save", "file:"}, asked, "noname", false, true, both, "",
+        false, "Saved: 0\n");
+    row("open, save, read", true, true, "open", {"Save", "file:b"}, asked, "b", true, false, fromFile, "a", false,
+        "Saved: 1\n");
     row("open, discard, read", false, true, "open", {"Discard", "file:b"}, asked, "b", true, false, fromFile);
-    row("open unchanged, read", true, false, "open", {"file:b"}, {"dialog"}, "b", true, false, fromFile);
-    row("open, file missing", true, false, "open", {"file:none", "OK"}, {"dialog", "File reading error."}, "none",
-        true, false, {});
-    row("open, file too short", true, false, "open", {"file:short", "OK"}, {"dialog", "File reading error."},
+    row("open unchanged, read", true, false, "open", {"file:b"}, {"file dialog"}, "b", true, false, fromFile);
+    row("open, file missing", true, false, "open", {"file:none", "OK"}, {"file dialog", "File reading error."},
+        "none", true, false, {});
+    row("open, file too short", true, false, "open", {"file:short", "OK"}, {"file dialog", "File reading error."},
         "short", true, false, {});
     row("close unchanged", true, false, "close", {}, {}, "a", true, false, {"first"}, "", true);
-    row("close, cancel", false, true, "close", {"Cancel"}, {"question"}, "noname", false, true, both);
-    row("close, discard", false, true, "close", {"Discard"}, {"question"}, "noname", false, true, both, "", true);
-    row("close, save as cancelled", false, true, "close", {"Save", "file:"}, asked, "noname", false, true, both);
+    row("close, cancel", false, true, "close", {"Cancel"}, {question}, "noname", false, true, both);
+    row("close, discard", false, true, "close", {"Discard"}, {question}, "noname", false, true, both, "", true);
+    row("close, save as cancelled", false, true, "close", {"Save", "file:"}, asked, "noname", false, true, both, "",
+        false, "Saved: 0\n");
     row("close, save fails", false, true, "close", {"Save", "file:missing", "OK"},
-        {"question", "dialog", "File writing error."}, "missing", true, true, both);
-    row("close, save", false, true, "close", {"Save", "file:a"}, asked, "a", true, false, both, "a", true);
+        {question, "file dialog", "File writing error."}, "missing", true, true, both, "", false, "Saved: 0\n");
+    row("close, save", false, true, "close", {"Save", "file:a"}, asked, "a", true, false, both, "a", true,
+        "Saved: 0\n");
 }
 
 void TestDocuments::commandsLeaveDocumentState()
@@ -203,24 +205,27 @@ void TestDocuments::commandsLeaveDocumentState()
     if (named) {
         answerInTurn({"file:a"}, folder);
         toolBar()->getSaveAsButton()->click();
-        QCOMPARE(seenModals, QStringList{"dialog"});
+        QCOMPARE(modalsMet(), QStringList{"file dialog"});
     }
     if (changed)
         placeEntity(QPointF(5300, 5000), "second");
     QCOMPARE(app()->isModified(), changed);
 
+    QToolButton* button = command == "save"      ? toolBar()->getSaveButton()
+                           : command == "save as" ? toolBar()->getSaveAsButton()
+                           : command == "open"    ? toolBar()->getOpenButton()
+                                                  : nullptr;
+    QVERIFY(!button || button->isEnabled());
     answerInTurn(answers, folder);
-    if (command == "close") {
-        window()->close();
-    } else {
-        QToolButton* button = command == "save"      ? toolBar()->getSaveButton()
-                               : command == "save as" ? toolBar()->getSaveAsButton()
-                                                      : toolBar()->getOpenButton();
-        QVERIFY(button->isEnabled());
-        button->click();
-    }
+    const QByteArray printed = printedBy([&] {
+        if (button)
+            button->click();
+        else
+            window()->close();
+    });
 
-    QTEST(seenModals, "modals");
+    QTEST(modalsMet(), "modals");
+    QTEST(QString(printed), "printed");
     QFETCH(QString, name);
     QCOMPARE(app()->getFileName(), pathOf(folder, name));
     QCOMPARE(window()->windowTitle(), "Diagram Editor (" + pathOf(folder, name) + ")");
@@ -287,7 +292,7 @@ void TestDocuments::saveUnderSizeLimit(const QString& folder)
         const bool fits = k == rlim_t(wanted.size());
         answerInTurn(fits ? QStringList() : QStringList{"OK"}, folder);
         toolBar()->getSaveButton()->click();
-        QCOMPARE(seenModals, fits ? QStringList() : QStringList{"File writing error."});
+        QCOMPARE(modalsMet(), fits ? QStringList() : QStringList{"File writing error."});
         QCOMPARE(app()->isModified(), !fits);
         QCOMPARE(toolBar()->getSaveButton()->isEnabled(), !fits);
         QCOMPARE(fileBytes(path), fits ? wanted : previous);
@@ -348,7 +353,7 @@ void TestDocuments::toolBarFollowsModeAndModified()
 
     answerInTurn({"file:a"}, dir.path());
     save->click();
-    QCOMPARE(seenModals, QStringList{"dialog"});
+    QCOMPARE(modalsMet(), QStringList{"file dialog"});
     QVERIFY(!save->isEnabled() && shows(":/images/diskgray.png"));
     placeEntity(QPointF(5300, 5000), "second");
     QVERIFY(save->isEnabled() && shows(":/images/disk.png"));
@@ -366,7 +371,7 @@ void TestDocuments::neverReplacesASpecialFile()
     placeEntity(QPointF(5000, 5000), "first");
     answerInTurn({"file:pipe", "OK"}, folder.path());
     toolBar()->getSaveAsButton()->click();
-    QCOMPARE(seenModals, (QStringList{"dialog", "File writing error."}));
+    QCOMPARE(modalsMet(), (QStringList{"file dialog", "File writing error."}));
     QVERIFY(app()->isModified());
     QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
     QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),

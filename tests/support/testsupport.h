@@ -4,6 +4,7 @@
 
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 #include <QTest>
 
 #include <functional>
@@ -48,14 +49,40 @@ private:
     std::unique_ptr<Application> application;
 };
 
-// Runs `answer` on the first modal widget (message box, file dialog, edit
-// window) or popup menu that appears once the event loop runs, so that a
-// test can drive code that blocks in exec().
+// One window that the code under test is expected to open: fits tells
+// whether a window is the one meant, act answers it and returns what kept it
+// from answering, if anything.
+struct ModalAnswer
+{
+    std::function<bool(QWidget*)> fits;
+    std::function<QString(QWidget*)> act;
+};
+
+// Expected windows are answered one after the other, in the order given, from
+// inside the event loop that waits for them, and every window met is recorded.
+// A window that blocks with no answer fitting it, or that its answer cannot
+// handle, is closed before the test fails, so that the test fails within
+// seconds instead of hanging. Answers no window took end with the test.
+void expectModal(ModalAnswer answer);
+// "file:PATH" accepts the file dialog with PATH, "file:" alone cancels it, and
+// any other text presses the message box button of that text.
+ModalAnswer answerFor(const QString& token);
+// Starts a new record of the windows met and expects these, in turn, in place
+// of any answers still waiting.
+void answerInTurn(const QList<ModalAnswer>& answers);
+void answerInTurn(const QStringList& tokens);
+// The windows met since answerInTurn: a message box by its text, a file
+// dialog as "file dialog", a menu as "menu", any other window by its title.
+QStringList modalsMet();
+
+// Runs `answer` on the next modal widget (message box, file dialog, edit
+// window) or popup menu, so that a test can drive code that blocks in exec().
 void answerModal(std::function<void(QWidget*)> answer);
 void answerPopup(std::function<void(QWidget*)> answer);
 
 // Answers the next popup menu by triggering the entry with this text; records
-// the entries it saw (separators as "-") in *seen when given.
+// the entries it saw (separators as "-") in *seen when given. A menu without
+// that entry is closed.
 void chooseMenuEntry(const QString& text, QStringList* seen = nullptr);
 // Presses the button with this text (or standard button text) on the next
 // modal message box, and records its text in *seen when given.
@@ -69,10 +96,13 @@ QPointF centreOf(const Connector* connector);
 QByteArray fileBytes(const QString& path);
 void writeFileBytes(const QString& path, const QByteArray& bytes);
 
+// Runs the test object's functions in a runtime folder of this process's own.
+int runDiagramTests(QObject& test, int argc, char** argv);
+
 // The application is made per test function by the fixture, not by QTest.
 #define DIAGRAM_TEST_MAIN(TestClass)                                                                     \
     int main(int argc, char** argv)                                                                      \
     {                                                                                                    \
         TestClass test;                                                                                  \
-        return QTest::qExec(&test, argc, argv);                                                          \
+        return runDiagramTests(test, argc, argv);                                                        \
     }
