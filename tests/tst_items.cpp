@@ -39,6 +39,8 @@ private slots:
     void shrinkingSideKeepsBusyConnectorAndItsLine();
     void draggingKeepsLineEndsOnConnectorCentres_data();
     void draggingKeepsLineEndsOnConnectorCentres();
+    void draggingStopsAtTheCanvasEdge_data();
+    void draggingStopsAtTheCanvasEdge();
     void labelsArePlacedAlongTheSegment_data();
     void labelsArePlacedAlongTheSegment();
     void connectorsAreDrawnLargerInAddLineMode_data();
@@ -191,6 +193,60 @@ void TestItems::draggingKeepsLineEndsOnConnectorCentres()
         QCOMPARE(line->line().p1(), truncated(centreOf(line->startConnector())));
         QCOMPARE(line->line().p2(), truncated(centreOf(line->endConnector())));
     }
+}
+
+void TestItems::draggingStopsAtTheCanvasEdge_data()
+{
+    QTest::addColumn<QPointF>("nearEdge");
+    QTest::addColumn<QPointF>("drag");
+    QTest::addColumn<bool>("group");
+    const struct {
+        const char* name;
+        QPointF nearEdge;
+        QPointF drag;
+    } edges[] = {{"left", {30, 5000}, {-300, 20}},
+                 {"top", {5000, 30}, {20, -300}},
+                 {"right", {9870, 5000}, {300, 20}},
+                 {"bottom", {5000, 9890}, {20, 300}}};
+    for (const auto& edge : edges) {
+        QTest::addRow("%s, one entity", edge.name) << edge.nearEdge << edge.drag << false;
+        QTest::addRow("%s, group", edge.name) << edge.nearEdge << edge.drag << true;
+    }
+}
+
+// An entity dragged wholly off the canvas would be left out of the next save.
+// The group keeps its shape: the entity at the edge stops there and the
+// grabbed one, further in, moves only as far.
+void TestItems::draggingStopsAtTheCanvasEdge()
+{
+    QFETCH(QPointF, nearEdge);
+    QFETCH(QPointF, drag);
+    QFETCH(bool, group);
+    Entity* edgeEntity = scene()->createEntity(int(nearEdge.x()), int(nearEdge.y()), false);
+    const QPointF inward = -drag / drag.manhattanLength() * 400;
+    Entity* inner = scene()->createEntity(int(nearEdge.x() + inward.x()), int(nearEdge.y() + inward.y()), false);
+    QVERIFY(joinByMouse(edgeEntity->connectorAt(Entity::TopSide, 1), inner->connectorAt(Entity::TopSide, 1)));
+    Entity* grabbed = group ? inner : edgeEntity;
+    edgeEntity->setSelected(true);
+    inner->setSelected(group);
+    const QPointF innerStart = inner->pos();
+    const QPointF grip = grabbed->pos() + QPointF(40, 60);
+    dragFromTo(grip, grip + drag);
+
+    const QRectF canvas = scene()->sceneRect();
+    const QRectF box = edgeEntity->rect().translated(edgeEntity->pos());
+    QVERIFY(canvas.contains(box));
+    QVERIFY(box.left() == canvas.left() || box.top() == canvas.top() || box.right() == canvas.right()
+            || box.bottom() == canvas.bottom());
+    if (group)
+        QCOMPARE(inner->pos() - innerStart, edgeEntity->pos() - nearEdge);
+    else
+        QCOMPARE(inner->pos(), innerStart);
+    QList<Entity*> saved;
+    QList<Line*> savedLines;
+    scene()->itemsInSceneRect(saved, savedLines);
+    QCOMPARE(saved.size(), 2);
+    QCOMPARE(savedLines.size(), 1);
 }
 
 void TestItems::labelsArePlacedAlongTheSegment_data()

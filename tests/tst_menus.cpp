@@ -7,10 +7,16 @@
 #include "scene/diagramscene.h"
 #include "ui/diagrammenu.h"
 #include "ui/entityeditwindow.h"
+#include "ui/entitymenu.h"
 #include "ui/lineeditwindow.h"
+#include "ui/linemenu.h"
 #include "ui/toolbar.h"
 
 #include <QGraphicsView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSpinBox>
+#include <QTimer>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -29,6 +35,10 @@ private slots:
     void diagramMenuAddsEntityAndKeepsMode_data();
     void diagramMenuAddsEntityAndKeepsMode();
     void diagramMenuSelectsAllInsideScene();
+    void itemMenuOpensOnceAndLeavesNoGrab_data();
+    void itemMenuOpensOnceAndLeavesNoGrab();
+    void connectorCommandsStayWithinTheDiagramBound_data();
+    void connectorCommandsStayWithinTheDiagramBound();
 
 private:
     Entity* placeEntity(int x, int y) { return scene()->createEntity(x, y, false); }
@@ -260,3 +270,94 @@ void TestMenus::diagramMenuSelectsAllInsideScene()
 
 DIAGRAM_TEST_MAIN(TestMenus)
 #include "tst_menus.moc"
+
+void TestMenus::itemMenuOpensOnceAndLeavesNoGrab_data()
+{
+    QTest::addColumn<bool>("onLine");
+    QTest::addColumn<bool>("doubleClick");
+    QTest::newRow("entity, right click") << false << false;
+    QTest::newRow("entity, right double click") << false << true;
+    QTest::newRow("line, right click") << true << false;
+    QTest::newRow("line, right double click") << true << true;
+}
+
+// The base class hands a double click to the press handler, which would open
+// the menu a second time; and the menu takes the release, so the item must not
+// keep the mouse, or the next press would go to it wherever it lands.
+void TestMenus::itemMenuOpensOnceAndLeavesNoGrab()
+{
+    QFETCH(bool, onLine);
+    QFETCH(bool, doubleClick);
+    Entity* a = placeEntity(5000, 5000);
+    Entity* b = placeEntity(5300, 5000);
+    Line* line = joinByMouse(a->connectorAt(Entity::RightSide, 1), b->connectorAt(Entity::LeftSide, 1));
+    QVERIFY(line);
+    QMenu* menu = onLine ? static_cast<QMenu*>(scene()->getLineMenu()) : static_cast<QMenu*>(scene()->getEntityMenu());
+    int shown = 0;
+    connect(menu, &QMenu::aboutToShow, menu, [menu, &shown] {
+        ++shown;
+        QTimer::singleShot(0, menu, &QMenu::close);
+    });
+    const QPointF at = onLine ? line->line().center() : bodyOf(a);
+    rightClickAt(at);
+    if (doubleClick) {
+        QTest::mouseDClick(view()->viewport(), Qt::RightButton, {}, view()->mapFromScene(at));
+        QTest::mouseRelease(view()->viewport(), Qt::RightButton, {}, view()->mapFromScene(at));
+    }
+    QCOMPARE(shown, 1);
+    QVERIFY(!scene()->mouseGrabberItem());
+
+    const QPointF elsewhere(5150, 5300);
+    dragFromTo(elsewhere, elsewhere + QPointF(30, 30));
+    QCOMPARE(a->pos(), QPointF(5000, 5000));
+}
+
+void TestMenus::connectorCommandsStayWithinTheDiagramBound_data()
+{
+    QTest::addColumn<int>("spare");
+    QTest::addColumn<bool>("throughWindow");
+    QTest::newRow("Add Connectors at the bound") << 0 << false;
+    QTest::newRow("Add Connectors one pair short of it") << 2 << false;
+    QTest::newRow("Apply at the bound") << 0 << true;
+    QTest::newRow("Apply one pair short of it") << 2 << true;
+}
+
+// Neither command may make a diagram that the reader would refuse; short of
+// the bound they grow as ever. Apply still stores the name.
+void TestMenus::connectorCommandsStayWithinTheDiagramBound()
+{
+    QFETCH(int, spare);
+    QFETCH(bool, throughWindow);
+    constexpr int fullEntities = maxConnectorsPerDiagram / (4 * maxConnectorsPerSide) - 1;
+    for (int i = 0; i < fullEntities; ++i) {
+        Entity* full = placeEntity(100 + 400 * (i % 20), 100 + 400 * (i / 20));
+        full->setHorConnectorCount(maxConnectorsPerSide);
+        full->setVerConnectorCount(maxConnectorsPerSide);
+    }
+    // The last 4,000 connectors of the bound, less the spare, on two entities.
+    Entity* filler = placeEntity(100, 8000);
+    filler->setHorConnectorCount(500);
+    filler->setVerConnectorCount(500 - spare / 2);
+    Entity* entity = placeEntity(5000, 9000);
+    entity->setHorConnectorCount(500);
+    entity->setVerConnectorCount(500);
+    entity->updateLayout();
+    QCOMPARE(itemsOfType<Connector>().size(), maxConnectorsPerDiagram - spare);
+    const int hor = entity->horConnectorCount();
+    const int ver = entity->verConnectorCount();
+
+    if (throughWindow) {
+        entity->openEditWindow();
+        EntityEditWindow* window = scene()->getEntityEditWindow();
+        window->findChild<QLineEdit*>("nameEdit")->setText("Grown");
+        window->findChild<QSpinBox*>("verConnectorsSpin")->setValue(ver + 2);
+        QTest::mouseClick(window->findChild<QPushButton*>("applyButton"), Qt::LeftButton);
+        QCOMPARE(entity->name(), QStringLiteral("Grown"));
+    } else {
+        chooseMenuEntry("Add Connectors");
+        rightClickAt(bodyOf(entity));
+    }
+    QCOMPARE(entity->verConnectorCount(), spare ? ver + 1 : ver);
+    QCOMPARE(entity->horConnectorCount(), hor);
+    QCOMPARE(itemsOfType<Connector>().size(), maxConnectorsPerDiagram);
+}

@@ -43,7 +43,8 @@ std::shared_ptr<bool> closeAnyPopup()
     return seen;
 }
 
-enum LineEndExit { ValidFinish, RightPressOnCanvas, RightPressOnEntity, SameModeKey, SelectModeKey, DeleteKey, ClearDiagram };
+enum LineEndExit { ValidFinish, RightPressOnCanvas, RightPressOnEntity, SameModeKey, SelectModeKey, DeleteKey, ClearDiagram,
+                   StartConnectorRemoved };
 
 } // namespace
 
@@ -115,6 +116,7 @@ void TestScene::lineEndStateIsEnteredAndLeft_data()
     QTest::newRow("select mode") << SelectModeKey;
     QTest::newRow("Delete key") << DeleteKey;
     QTest::newRow("diagram cleared") << ClearDiagram;
+    QTest::newRow("start connector removed") << StartConnectorRemoved;
 }
 
 // Every way out of the line end state must delete the pending line and leave
@@ -164,12 +166,26 @@ void TestScene::lineEndStateIsEnteredAndLeft()
     case ClearDiagram:
         scene()->clearDiagram();
         break;
+    case StartConnectorRemoved: {
+        // A pending line never marks its start busy, so a shrinking side can
+        // take it; the corner is held busy so that the start goes first.
+        Connector* corner = a->connectorAt(Entity::RightSide, 0);
+        corner->setLine(pending);
+        a->setVerConnectorCount(1);
+        corner->clearLine();
+        break;
+    }
     }
     QVERIFY(!scene()->isAddLineEndMode());
     QVERIFY(!scene()->getPendingLine());
     QVERIFY(!menuShown || !*menuShown);
     if (exit == ClearDiagram) {
         QVERIFY(scene()->items().isEmpty());
+        return;
+    }
+    if (exit == StartConnectorRemoved) {
+        moveTo(QPointF(5000, 5020));
+        QVERIFY(itemsOfType<Line>(scene()).isEmpty());
         return;
     }
     const QList<Line*> lines = itemsOfType<Line>(scene());
