@@ -4,7 +4,7 @@
 #include "items/diagramfile.h"
 #include "scene/diagramscene.h"
 
-#include <QFile>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QImage>
 #include <QPageLayout>
@@ -14,16 +14,95 @@
 #include <QSaveFile>
 #include <QSvgGenerator>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <memory>
 
 namespace {
 
 constexpr qreal margin = 10;
+// Past this the picture grows no sharper on any screen or printer, only larger.
+constexpr qreal largestScale = 16;
+// The raster painter cannot address pixels past 32,767 on a side, and a picture
+// of more than 2^28 pixels (1 GiB) is refused rather than allocated.
+constexpr qreal largestPngSide = 32767;
+constexpr qreal largestPngPixels = 1 << 28;
+// A PDF page is at most 14,400 units on a side, and from PDF 1.6 on a unit may
+// be as large as 75,000 points.
+constexpr qreal largestPdfSide = 14400.0 * 75000.0;
 
 QString suffixOf(const QString& path)
 {
     return QFileInfo(path).suffix().toLower();
+}
+
+// In floating point, so that no picture, however large, overflows before it is
+// measured against a limit.
+QSizeF pixelSize(const QSizeF& area, qreal scale)
+{
+    return QSizeF(std::max<qreal>(1, std::round(area.width() * scale)),
+                  std::max<qreal>(1, std::round(area.height() * scale)));
+}
+
+bool fitsPng(const QSizeF& pixels)
+{
+    return pixels.width() <= largestPngSide && pixels.height() <= largestPngSide
+           && pixels.width() * pixels.height() <= largestPngPixels;
+}
+
+bool fitsQSize(const QSizeF& size)
+{
+    constexpr qreal largestInt = std::numeric_limits<int>::max();
+    return size.width() <= largestInt && size.height() <= largestInt;
+}
+
+// Rounded down to two significant digits, and checked as written, since the
+// written number is what comes back as --scale.
+QString largestFittingScale(const QSizeF& area)
+{
+    const qreal bound = std::min({largestPngSide / area.width(), largestPngSide / area.height(),
+                                  std::sqrt(largestPngPixels / (area.width() * area.height()))});
+    const qreal step = std::pow(10.0, std::floor(std::log10(bound)) - 1);
+    for (qreal digits = std::floor(bound / step);; --digits) {
+        const QString written = QString::number(digits * step, 'g', 2);
+        if (fitsPng(pixelSize(area, written.toDouble())))
+            return written;
+    }
+}
+
+QString sizeText(const QSizeF& size)
+{
+    return QStringLiteral("%1 x %2").arg(size.width(), 0, 'f', 0).arg(size.height(), 0, 'f', 0);
+}
+
+QString pngTooLarge(const QSizeF& area, qreal scale)
+{
+    return QStringLiteral("Picture too large: %1 pixels at scale %2 (a PNG is drawn at most %3 pixels on a side "
+                          "and %4 in all); the largest scale that fits is %5.")
+        .arg(sizeText(pixelSize(area, scale)))
+        .arg(scale)
+        .arg(largestPngSide)
+        .arg(largestPngPixels, 0, 'f', 0)
+        .arg(largestFittingScale(area));
+}
+
+QString pdfTooLarge(const QSizeF& area)
+{
+    return QStringLiteral("Picture too large for a PDF page: %1 points (a page is at most %2 points on a side).")
+        .arg(sizeText(area))
+        .arg(largestPdfSide, 0, 'f', 0);
+}
+
+QString writingError(const QString& outputPath)
+{
+    return QStringLiteral("File writing error.\n") + outputPath;
+}
+
+QString drawingError()
+{
+    return QStringLiteral("The picture could not be drawn.");
 }
 
 } // namespace
@@ -39,20 +118,25 @@ bool DiagramRenderer::isKnownFormat(const QString& outputPath)
     return suffix == QLatin1String("png") || suffix == QLatin1String("svg") || suffix == QLatin1String("pdf");
 }
 
+bool DiagramRenderer::isValidScale(qreal scale)
+{
+    return std::isfinite(scale) && scale > 0 && scale <= largestScale;
+}
+
 DiagramRenderer::Result DiagramRenderer::render(const QString& inputPath, const QString& outputPath, qreal scale)
 {
-    if (!isKnownFormat(outputPath) || scale <= 0)
+    if (!isKnownFormat(outputPath) || !isValidScale(scale))
         return BadArguments;
     if (!load(inputPath)) {
         fprintf(stderr, "File reading error.\n%s\n", qPrintable(inputPath));
         return Failed;
     }
     const QString suffix = suffixOf(outputPath);
-    const bool written = suffix == QLatin1String("png")   ? writePng(outputPath, scale)
-                         : suffix == QLatin1String("svg") ? writeSvg(outputPath)
-                                                          : writePdf(outputPath);
-    if (!written) {
-        fprintf(stderr, "File writing error.\n%s\n", qPrintable(outputPath));
+    const QString failure = suffix == QLatin1String("png")   ? writePng(outputPath, scale)
+                            : suffix == QLatin1String("svg") ? writeSvg(outputPath)
+                                                             : writePdf(outputPath);
+    if (!failure.isEmpty()) {
+        fprintf(stderr, "%s\n", qPrintable(failure));
         return Failed;
     }
     return Rendered;
@@ -60,8 +144,7 @@ DiagramRenderer::Result DiagramRenderer::render(const QString& inputPath, const 
 
 bool DiagramRenderer::load(const QString& inputPath)
 {
-    const std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(QFile::encodeName(inputPath).constData(), "rb"),
-                                                     &fclose);
+    const std::unique_ptr<FILE, int (*)(FILE*)> file(DiagramFile::openForReading(inputPath), &fclose);
     if (!file)
         return false;
     try {
@@ -71,12 +154,25 @@ bool DiagramRenderer::load(const QString& inputPath)
         return false;
     }
     scene->clearSelection();
+    // The scene leaves work for its event loop on every item added. Left
+    // undone, each item removed at exit searches that whole queue, which made
+    // the teardown of a large diagram grow with the square of its items.
+    QCoreApplication::sendPostedEvents();
     return true;
 }
 
 QRectF DiagramRenderer::pictureRect() const
 {
     return scene->itemsBoundingRect().adjusted(-margin, -margin, margin, margin);
+}
+
+bool DiagramRenderer::paintOnto(QPaintDevice* device, const QSizeF& size) const
+{
+    QPainter painter;
+    if (!painter.begin(device))
+        return false;
+    paint(&painter, QRectF(QPointF(0, 0), size));
+    return painter.end();
 }
 
 void DiagramRenderer::paint(QPainter* painter, const QRectF& target) const
@@ -88,52 +184,59 @@ void DiagramRenderer::paint(QPainter* painter, const QRectF& target) const
 }
 
 // Every format goes through a QSaveFile, so OUT is either the whole picture or
-// left as it was.
-bool DiagramRenderer::writePng(const QString& outputPath, qreal scale) const
+// left as it was. Sizes are checked before OUT is opened, and OUT is opened
+// before the picture is allocated, so a refusal costs neither.
+QString DiagramRenderer::writePng(const QString& outputPath, qreal scale) const
 {
-    const QSize size = (pictureRect().size() * scale).toSize().expandedTo(QSize(1, 1));
-    QImage image(size, QImage::Format_RGB32);
-    {
-        QPainter painter(&image);
-        paint(&painter, QRectF(QPointF(0, 0), size));
-    }
+    const QSizeF area = pictureRect().size();
+    const QSizeF pixels = pixelSize(area, scale);
+    if (!fitsPng(pixels))
+        return pngTooLarge(area, scale);
     QSaveFile file(outputPath);
-    return file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") && file.commit();
+    if (!file.open(QIODevice::WriteOnly))
+        return writingError(outputPath);
+    QImage image(pixels.toSize(), QImage::Format_RGB32);
+    if (image.isNull())
+        return QStringLiteral("Not enough memory for a picture of %1 pixels.").arg(sizeText(pixels));
+    if (!paintOnto(&image, pixels))
+        return drawingError();
+    return image.save(&file, "PNG") && file.commit() ? QString() : writingError(outputPath);
 }
 
-bool DiagramRenderer::writeSvg(const QString& outputPath) const
+// SVG states any size in its view box; the generator's own size, which gives
+// the picture its width and height, takes whole numbers only, so a picture too
+// wide for those is left to its view box.
+QString DiagramRenderer::writeSvg(const QString& outputPath) const
 {
     QSaveFile file(outputPath);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QRectF area = pictureRect();
+        return writingError(outputPath);
+    const QSizeF area = pictureRect().size();
     QSvgGenerator generator;
     generator.setOutputDevice(&file);
-    generator.setSize(area.size().toSize());
-    generator.setViewBox(QRectF(QPointF(0, 0), area.size()));
-    {
-        QPainter painter;
-        if (!painter.begin(&generator))
-            return false;
-        paint(&painter, QRectF(QPointF(0, 0), area.size()));
-    }
-    return file.commit();
+    if (fitsQSize(area))
+        generator.setSize(area.toSize());
+    generator.setViewBox(QRectF(QPointF(0, 0), area));
+    if (!paintOnto(&generator, area))
+        return drawingError();
+    return file.commit() ? QString() : writingError(outputPath);
 }
 
-bool DiagramRenderer::writePdf(const QString& outputPath) const
+// PDF 1.6, so that a page past 14,400 points on a side is written in larger
+// units rather than cut down by viewers.
+QString DiagramRenderer::writePdf(const QString& outputPath) const
 {
+    const QSizeF area = pictureRect().size();
+    if (area.width() > largestPdfSide || area.height() > largestPdfSide)
+        return pdfTooLarge(area);
     QSaveFile file(outputPath);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QRectF area = pictureRect();
+        return writingError(outputPath);
     QPdfWriter writer(&file);
+    writer.setPdfVersion(QPagedPaintDevice::PdfVersion_1_6);
     writer.setResolution(72);
-    writer.setPageLayout(QPageLayout(QPageSize(area.size(), QPageSize::Point), QPageLayout::Portrait, QMarginsF()));
-    {
-        QPainter painter;
-        if (!painter.begin(&writer))
-            return false;
-        paint(&painter, QRectF(QPointF(0, 0), area.size()));
-    }
-    return file.commit();
+    if (!writer.setPageLayout(QPageLayout(QPageSize(area, QPageSize::Point), QPageLayout::Portrait, QMarginsF()))
+        || !paintOnto(&writer, area))
+        return drawingError();
+    return file.commit() ? QString() : writingError(outputPath);
 }

@@ -4,6 +4,7 @@
 #include <QString>
 
 class DiagramScene;
+class QPaintDevice;
 class QPainter;
 
 // Draws a diagram file with the editor's own reader and painting code,
@@ -16,14 +17,17 @@ public:
     explicit DiagramRenderer(DiagramScene* scene);
 
     static bool isKnownFormat(const QString& outputPath);
+    static bool isValidScale(qreal scale);
     Result render(const QString& inputPath, const QString& outputPath, qreal scale);
 
 private:
     bool load(const QString& inputPath);
     QRectF pictureRect() const;
-    bool writePng(const QString& outputPath, qreal scale) const;
-    bool writeSvg(const QString& outputPath) const;
-    bool writePdf(const QString& outputPath) const;
+    // Each writer answers why OUT does not hold the picture, or nothing when it does.
+    QString writePng(const QString& outputPath, qreal scale) const;
+    QString writeSvg(const QString& outputPath) const;
+    QString writePdf(const QString& outputPath) const;
+    bool paintOnto(QPaintDevice* device, const QSizeF& size) const;
     void paint(QPainter* painter, const QRectF& target) const;
 
     DiagramScene* scene;

@@ -34,7 +34,7 @@ int main(int argc, char** argv)
     if (argc == 5) {
         bool isNumber = false;
         scale = QByteArray(argv[4]).toDouble(&isNumber);
-        if (strcmp(argv[3], "--scale") != 0 || !isNumber || scale <= 0)
+        if (strcmp(argv[3], "--scale") != 0 || !isNumber || !DiagramRenderer::isValidScale(scale))
             return usage(argv[0]);
     }
     const QString output = QString::fromLocal8Bit(argv[2]);

@@ -4,10 +4,20 @@
 #include "app/mainwindow.h"
 #include "scene/diagramscene.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
+
+#include <cerrno>
+#include <climits>
+#include <functional>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -24,9 +34,34 @@ QByteArray stringBytes(const QByteArray& text)
     return intBytes(int(text.size())) + text;
 }
 
-QByteArray entityBytes(int x, int y, const QByteArray& name)
+QByteArray entityBytes(int x, int y, const QByteArray& name, int hor = 2, int ver = 2)
 {
-    return intBytes(x) + intBytes(y) + stringBytes(name) + intBytes(2) + intBytes(2) + intBytes(0);
+    return intBytes(x) + intBytes(y) + stringBytes(name) + intBytes(hor) + intBytes(ver) + intBytes(0);
+}
+
+QByteArray entitiesAt(const QList<QPoint>& places, int hor = 2, int ver = 2)
+{
+    QByteArray bytes = intBytes(int(places.size()));
+    for (const QPoint& place : places)
+        bytes += entityBytes(place.x(), place.y(), "A", hor, ver);
+    return bytes + intBytes(0);
+}
+
+qreal numberAfter(const QByteArray& text, const QString& label)
+{
+    const QRegularExpression number(QRegularExpression::escape(label) + QStringLiteral(R"((\d+(\.\d+)?(e[-+]?\d+)?))"));
+    return number.match(QString::fromLatin1(text)).captured(1).toDouble();
+}
+
+// As an SVG's view box or a PDF's page states it; a PDF page is at most 14,400
+// units on a side, each as large as its UserUnit says.
+qreal statedWidth(const QByteArray& picture)
+{
+    if (picture.startsWith("<?xml"))
+        return numberAfter(picture, QStringLiteral("viewBox=\"0 0 "));
+    const qreal width = numberAfter(picture, QStringLiteral("/MediaBox [0 0 "));
+    const qreal unit = numberAfter(picture, QStringLiteral("/UserUnit "));
+    return width <= 14400 ? width * (unit > 0 ? unit : 1) : 0;
 }
 
 // Two entities side by side, joined from A's right side to B's left side.
@@ -68,10 +103,17 @@ private slots:
     void svgAndPdfAreValid();
     void refusesBadInputAndOutput_data();
     void refusesBadInputAndOutput();
+    void namesTheLargestScaleThatFits_data();
+    void namesTheLargestScaleThatFits();
+    void svgAndPdfStateLargePictures_data();
+    void svgAndPdfStateLargePictures();
+    void reportsLackOfMemory();
+    void exitsSoonAfterLoading();
 
 private:
     QString write(const QString& name, const QByteArray& bytes);
-    int run(const QStringList& arguments, QByteArray* errors = nullptr);
+    bool loadIntoScene(const QString& path);
+    int run(const QStringList& arguments, QByteArray* errors = nullptr, const std::function<void()>& inChild = {});
 
     QTemporaryDir folder;
 };
@@ -90,9 +132,20 @@ QString TestRender::write(const QString& name, const QByteArray& bytes)
     return file.fileName();
 }
 
-int TestRender::run(const QStringList& arguments, QByteArray* errors)
+bool TestRender::loadIntoScene(const QString& path)
+{
+    FILE* file = fopen(QFile::encodeName(path).constData(), "rb");
+    const bool loaded = file && readDiagramInto(scene(), file);
+    if (file)
+        fclose(file);
+    return loaded;
+}
+
+int TestRender::run(const QStringList& arguments, QByteArray* errors, const std::function<void()>& inChild)
 {
     QProcess renderer;
+    if (inChild)
+        renderer.setChildProcessModifier(inChild);
     renderer.start(QStringLiteral(DIAGRAM_RENDER), arguments);
     if (!renderer.waitForFinished(60000))
         return -1;
@@ -106,9 +159,7 @@ int TestRender::run(const QStringList& arguments, QByteArray* errors)
 void TestRender::pngShowsTheDiagramOnWhite()
 {
     const QString input = write(QStringLiteral("two.diagram"), twoJoinedEntities());
-    FILE* file = fopen(QFile::encodeName(input).constData(), "rb");
-    QVERIFY(readDiagramInto(scene(), file));
-    fclose(file);
+    QVERIFY(loadIntoScene(input));
     const QRectF items = scene()->itemsBoundingRect();
 
     const QString output = folder.filePath(QStringLiteral("two.png"));
@@ -159,10 +210,13 @@ void TestRender::refusesBadInputAndOutput_data()
     const QString out = QStringLiteral("$out.png");
     QTest::newRow("no output") << QStringList{good} << 2 << "usage:";
     QTest::newRow("unknown suffix") << QStringList{good, QStringLiteral("$out.gif")} << 2 << "usage:";
-    QTest::newRow("bad scale") << QStringList{good, out, QStringLiteral("--scale"), QStringLiteral("0")} << 2
-                               << "usage:";
-    QTest::newRow("missing input") << QStringList{QStringLiteral("$missing"), out} << 1 << "File reading error.";
-    QTest::newRow("damaged input") << QStringList{QStringLiteral("$cut"), out} << 1 << "File reading error.";
+    for (const char* scale : {"0", "-1", "nan", "inf", "16.5"})
+        QTest::addRow("scale %s", scale) << QStringList{good, out, QStringLiteral("--scale"), scale} << 2 << "usage:";
+    // A pipe without a writer or an endless device must not keep it waiting.
+    for (const char* input : {"$missing", "$cut", "$pipe", "$folder", "/dev/zero", "/dev/urandom"})
+        QTest::addRow("input %s", input) << QStringList{input, out} << 1 << "File reading error.";
+    QTest::newRow("past the largest pdf page") << QStringList{QStringLiteral("$huge"), QStringLiteral("$out.pdf")} << 1
+                                               << "Picture too large for a PDF page";
     QTest::newRow("folder missing") << QStringList{good, QStringLiteral("$nofolder/out.png")} << 1
                                     << "File writing error.";
 }
@@ -177,12 +231,20 @@ void TestRender::refusesBadInputAndOutput()
     const QString good = write(QStringLiteral("good.diagram"), diagram);
     const QString cut = write(QStringLiteral("cut.diagram"), diagram.left(diagram.size() - 1));
     const QString previous = write(QStringLiteral("out.png"), "previous");
+    const QString pipe = folder.filePath(QStringLiteral("pipe.diagram"));
+    QVERIFY(mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0 || errno == EEXIST);
+    const QHash<QString, QString> paths{
+        {QStringLiteral("$good"), good},
+        {QStringLiteral("$cut"), cut},
+        {QStringLiteral("$huge"), write(QStringLiteral("huge.diagram"), entitiesAt({{INT_MIN, 0}, {INT_MAX, 0}}))},
+        {QStringLiteral("$pipe"), pipe},
+        {QStringLiteral("$folder"), folder.path()},
+        {QStringLiteral("$missing"), folder.filePath(QStringLiteral("missing.diagram"))},
+        {QStringLiteral("$nofolder"), folder.filePath(QStringLiteral("nofolder"))},
+        {QStringLiteral("$out"), folder.filePath(QStringLiteral("out"))}};
     for (QString& argument : arguments) {
-        argument.replace(QStringLiteral("$good"), good)
-            .replace(QStringLiteral("$cut"), cut)
-            .replace(QStringLiteral("$missing"), folder.filePath(QStringLiteral("missing.diagram")))
-            .replace(QStringLiteral("$nofolder"), folder.filePath(QStringLiteral("nofolder")))
-            .replace(QStringLiteral("$out"), folder.filePath(QStringLiteral("out")));
+        for (auto path = paths.cbegin(); path != paths.cend(); ++path)
+            argument.replace(path.key(), path.value());
     }
     QByteArray errors;
     QCOMPARE(run(arguments, &errors), exitCode);
@@ -193,6 +255,98 @@ void TestRender::refusesBadInputAndOutput()
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("previous"));
     QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("nofolder/out.png"))));
+}
+
+void TestRender::namesTheLargestScaleThatFits_data()
+{
+    QTest::addColumn<QList<QPoint>>("places");
+    QTest::addColumn<QString>("scale");
+    QTest::newRow("wider than a side") << QList<QPoint>{{0, 0}, {40000, 0}} << "1";
+    QTest::newRow("more pixels than allowed") << QList<QPoint>{{0, 0}, {20000, 20000}} << "1";
+    QTest::newRow("too large once scaled") << QList<QPoint>{{0, 0}, {3000, 0}} << "16";
+    QTest::newRow("ends of the int range") << QList<QPoint>{{INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}} << "1";
+}
+
+// The scale named fits, and one a tenth larger does not. Past the size check
+// only the missing folder stops the renderer, before it allocates the picture.
+void TestRender::namesTheLargestScaleThatFits()
+{
+    QFETCH(QList<QPoint>, places);
+    QFETCH(QString, scale);
+    const QString input = write(QStringLiteral("large.diagram"), entitiesAt(places));
+    const QString unwritable = folder.filePath(QStringLiteral("nofolder/out.png"));
+    const auto refusal = [&](const QString& atScale) {
+        QByteArray errors;
+        return run({input, unwritable, QStringLiteral("--scale"), atScale}, &errors) == 1 ? errors : "exit code";
+    };
+    const QByteArray errors = refusal(scale);
+    const qreal largest = numberAfter(errors, QStringLiteral("the largest scale that fits is "));
+    QVERIFY2(largest > 0, errors.constData());
+    QVERIFY(refusal(QString::number(largest, 'g', 17)).contains("File writing error."));
+    QVERIFY(refusal(QString::number(largest * 1.1, 'g', 17)).contains("Picture too large"));
+}
+
+void TestRender::svgAndPdfStateLargePictures_data()
+{
+    QTest::addColumn<QList<QPoint>>("places");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("svg wider than an int") << QList<QPoint>{{INT_MIN, 0}, {INT_MAX, 0}} << "svg";
+    QTest::newRow("pdf past 14,400 points") << QList<QPoint>{{0, 0}, {100000, 0}} << "pdf";
+    QTest::newRow("largest pdf page") << QList<QPoint>{{0, 0}, {1079999000, 0}} << "pdf";
+}
+
+void TestRender::svgAndPdfStateLargePictures()
+{
+    QFETCH(QList<QPoint>, places);
+    QFETCH(QString, suffix);
+    const QString input = write(QStringLiteral("large.diagram"), entitiesAt(places));
+    QVERIFY(loadIntoScene(input));
+    const qreal width = scene()->itemsBoundingRect().width() + 20;
+    const QString output = folder.filePath(QStringLiteral("large.") + suffix);
+    QCOMPARE(run({input, output}), 0);
+    const qreal stated = statedWidth(fileBytes(output));
+    QVERIFY2(qAbs(stated / width - 1) < 1e-5, qPrintable(QString::number(stated)));
+}
+
+// A picture within the PNG limits but past the memory the renderer may take.
+void TestRender::reportsLackOfMemory()
+{
+    const auto limitMemory = [] {
+        rlimit limit{};
+        limit.rlim_cur = limit.rlim_max = rlim_t(512) << 20;
+        setrlimit(RLIMIT_AS, &limit);
+    };
+    if (run({write(QStringLiteral("two.diagram"), twoJoinedEntities()), folder.filePath(QStringLiteral("two.png"))},
+            nullptr, limitMemory)
+        != 0)
+        QSKIP("The renderer needs more address space than the limit, as under AddressSanitizer.");
+    const QString input = write(QStringLiteral("square.diagram"), entitiesAt({{0, 0}, {16000, 16000}}));
+    QByteArray errors;
+    QCOMPARE(run({input, folder.filePath(QStringLiteral("square.png"))}, &errors, limitMemory), 1);
+    QVERIFY2(errors.contains("Not enough memory") && !errors.contains("File writing error."), errors.constData());
+}
+
+// The renderer's run less its start-up, on an output it cannot write, is its
+// loading and its exit; the exit may take about twice the loading.
+void TestRender::exitsSoonAfterLoading()
+{
+    // 2,000 entities with 100,000 connectors, the most a file may hold: many
+    // items that are quick to make.
+    QList<QPoint> grid;
+    for (int i = 0; i < 2000; ++i)
+        grid.append(QPoint(i % 45 * 220, i / 45 * 220));
+    const QString input = write(QStringLiteral("large.diagram"), entitiesAt(grid, 12, 13));
+    const QString unwritable = folder.filePath(QStringLiteral("nofolder/out.svg"));
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(loadIntoScene(input));
+    const qint64 loading = clock.restart();
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(run({write(QStringLiteral("two.diagram"), twoJoinedEntities()), unwritable}), 1);
+    const qint64 startUp = clock.restart();
+    QCOMPARE(run({input, unwritable}), 1);
+    const qint64 rest = clock.elapsed() - startUp;
+    QVERIFY2(rest < 3 * loading + 500, qPrintable(QStringLiteral("%1 ms after loading in %2 ms").arg(rest).arg(loading)));
 }
 
 DIAGRAM_TEST_MAIN(TestRender)
