@@ -5,7 +5,6 @@
 #include "scene/diagramscene.h"
 
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QShortcut>
@@ -189,12 +188,9 @@ void Application::writeDiagramFile()
     setModified(true);
 }
 
-// A device, pipe or socket is never replaced by a regular file: as root that
-// would, for example, replace /dev/null.
 bool Application::writeDiagramTo(const QString& path)
 {
-    const QFileInfo existing(path);
-    if (existing.exists() && !existing.isFile())
+    if (!DiagramFile::mayReplace(path))
         return false;
     QSaveFile target(path);
     if (!target.open(QIODevice::WriteOnly))

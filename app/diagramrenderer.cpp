@@ -127,6 +127,10 @@ DiagramRenderer::Result DiagramRenderer::render(const QString& inputPath, const 
 {
     if (!isKnownFormat(outputPath) || !isValidScale(scale))
         return BadArguments;
+    if (!DiagramFile::mayReplace(outputPath)) {
+        fprintf(stderr, "%s\n", qPrintable(writingError(outputPath)));
+        return Failed;
+    }
     if (!load(inputPath)) {
         fprintf(stderr, "File reading error.\n%s\n", qPrintable(inputPath));
         return Failed;

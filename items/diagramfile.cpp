@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
@@ -218,6 +219,14 @@ FILE* DiagramFile::openForReading(const QString& path)
     if (!file)
         close(descriptor);
     return file;
+}
+
+// A device, pipe or socket is never replaced by a regular file: as root that
+// would, for example, replace /dev/null.
+bool DiagramFile::mayReplace(const QString& path)
+{
+    const QFileInfo existing(path);
+    return !existing.exists() || existing.isFile();
 }
 
 void DiagramFile::writeInt(FILE* file, int value)

@@ -52,6 +52,7 @@ public:
     static void writeDiagram(FILE* file, DiagramScene* scene);
     static void readDiagram(FILE* file, DiagramScene* scene);
     static FILE* openForReading(const QString& path);
+    static bool mayReplace(const QString& path);
 
     static void writeInt(FILE* file, int value);
     static void writeString(FILE* file, const QString& text);

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -217,6 +218,8 @@ void TestRender::refusesBadInputAndOutput_data()
         QTest::addRow("input %s", input) << QStringList{input, out} << 1 << "File reading error.";
     QTest::newRow("past the largest pdf page") << QStringList{QStringLiteral("$huge"), QStringLiteral("$out.pdf")} << 1
                                                << "Picture too large for a PDF page";
+    // An existing pipe or device is never replaced by a regular file.
+    QTest::newRow("output a pipe") << QStringList{good, QStringLiteral("$pipe")} << 1 << "File writing error.";
     QTest::newRow("folder missing") << QStringList{good, QStringLiteral("$nofolder/out.png")} << 1
                                     << "File writing error.";
 }
@@ -231,7 +234,7 @@ void TestRender::refusesBadInputAndOutput()
     const QString good = write(QStringLiteral("good.diagram"), diagram);
     const QString cut = write(QStringLiteral("cut.diagram"), diagram.left(diagram.size() - 1));
     const QString previous = write(QStringLiteral("out.png"), "previous");
-    const QString pipe = folder.filePath(QStringLiteral("pipe.diagram"));
+    const QString pipe = folder.filePath(QStringLiteral("pipe.png"));
     QVERIFY(mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0 || errno == EEXIST);
     const QHash<QString, QString> paths{
         {QStringLiteral("$good"), good},
@@ -255,6 +258,7 @@ void TestRender::refusesBadInputAndOutput()
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("previous"));
     QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("nofolder/out.png"))));
+    QVERIFY(!QFileInfo(pipe).isFile());
 }
 
 void TestRender::namesTheLargestScaleThatFits_data()
