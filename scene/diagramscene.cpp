@@ -1,10 +1,10 @@
 #include "scene/diagramscene.h"
 
 #include "app/application.h"
-#include "scene/activationfilter.h"
 #include "items/connector.h"
 #include "items/entity.h"
 #include "items/line.h"
+#include "scene/activationfilter.h"
 #include "ui/diagrammenu.h"
 #include "ui/entityeditwindow.h"
 #include "ui/entitymenu.h"
