@@ -97,6 +97,8 @@ private slots:
     void failedWriteKeepsPreviousFile();
     void toolBarFollowsModeAndModified();
     void neverReplacesASpecialFile();
+    void savesWhatEarlierVersionsSaved_data();
+    void savesWhatEarlierVersionsSaved();
 
 private:
     void saveUnderSizeLimit(const QString& folder);
@@ -376,6 +378,26 @@ void TestDocuments::neverReplacesASpecialFile()
     QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
     QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
              QStringList{"pipe.dia"});
+}
+
+void TestDocuments::savesWhatEarlierVersionsSaved_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char* name : {"built", "generated", "grid", "three-lines"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// Each pair of files was written by an earlier build: the diagram, and what
+// that build saved after opening it. Opening and saving must write those bytes.
+void TestDocuments::savesWhatEarlierVersionsSaved()
+{
+    QFETCH(QString, name);
+    const QString golden = QStringLiteral(DIAGRAM_GOLDEN) + '/' + name;
+    answerInTurn({answerFor("file:" + golden + ".diagram"), answerFor("file:" + dir.filePath(name))});
+    toolBar()->getOpenButton()->click();
+    toolBar()->getSaveAsButton()->click();
+    QCOMPARE(modalsMet(), (QStringList{"file dialog", "file dialog"}));
+    QCOMPARE(fileBytes(dir.filePath(name)), fileBytes(golden + ".saved.diagram"));
 }
 
 DIAGRAM_TEST_MAIN(TestDocuments)
