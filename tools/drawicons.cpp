@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPolygonF>
 #include <QtEndian>
 #include <cstdio>
@@ -30,7 +29,7 @@ QImage canvas(int w, int h)
 // Palette PNG output. Qt only writes 1-bit (Format_Mono) or 8-bit palettes;
 // the pointer icon wants 2 bits, so small palette images are encoded here.
 
-quint32 crc32(const QByteArray &data)
+quint32 crc32(const QByteArray& data)
 {
     quint32 crc = 0xffffffffu;
     for (char c : data) {
@@ -41,7 +40,7 @@ quint32 crc32(const QByteArray &data)
     return ~crc;
 }
 
-void appendChunk(QByteArray &png, const char *type, const QByteArray &body)
+void appendChunk(QByteArray& png, const char* type, const QByteArray& body)
 {
     char length[4];
     qToBigEndian(quint32(body.size()), length);
@@ -55,8 +54,8 @@ void appendChunk(QByteArray &png, const char *type, const QByteArray &body)
 
 // Maps every pixel to the nearest palette entry; mostly transparent pixels
 // become entry 0, which is the transparent one.
-bool savePalettePng(const QImage &picture, const QVector<QRgb> &palette, int bitDepth,
-                    const QString &fileName)
+bool savePalettePng(const QImage& picture, const QList<QRgb>& palette, int bitDepth,
+                    const QString& fileName)
 {
     const QImage image = picture.convertToFormat(QImage::Format_ARGB32);
     const int perByte = 8 / bitDepth;
@@ -162,20 +161,13 @@ QImage lineWithDots()
 }
 
 // The floppy body with its cut corner; the label is left to the caller.
-void drawDisk(QPainter &p, const QColor &body, const QColor &edge)
+void drawDisk(QPainter& p, const QColor& body, const QColor& edge)
 {
     p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath outline;
-    outline.moveTo(3.5, 2.5);
-    outline.lineTo(21.5, 2.5);
-    outline.lineTo(24.5, 5.5);
-    outline.lineTo(24.5, 24.5);
-    outline.lineTo(2.5, 24.5);
-    outline.lineTo(2.5, 3.5);
-    outline.closeSubpath();
+    const QPolygonF outline({{3.5, 2.5}, {21.5, 2.5}, {24.5, 5.5}, {24.5, 24.5}, {2.5, 24.5}, {2.5, 3.5}});
     p.setPen(QPen(edge, 1));
     p.setBrush(body);
-    p.drawPath(outline);
+    p.drawPolygon(outline);
 
     // Metal shutter with the slot that shows the disk.
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -184,7 +176,7 @@ void drawDisk(QPainter &p, const QColor &body, const QColor &edge)
     p.fillRect(QRect(14, 4, 3, 5), QColor(0x40, 0x48, 0x58));
 }
 
-void drawLabel(QPainter &p, int ruledLines)
+void drawLabel(QPainter& p, int ruledLines)
 {
     p.setRenderHint(QPainter::Antialiasing, false);
     const QRect label(6, 14, 15, 10);
@@ -206,7 +198,7 @@ QImage disk(int ruledLines)
 }
 
 // Greyed rather than drawn anew so that it always matches the coloured disk.
-QImage greyed(const QImage &image)
+QImage greyed(const QImage& image)
 {
     QImage grey = image.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < grey.height(); ++y) {
@@ -228,39 +220,26 @@ QImage folder()
     const QColor edge(0x9a, 0x6a, 0x00);
     p.setPen(QPen(edge, 1));
 
-    QPainterPath back;
-    back.moveTo(2.5, 21.5);
-    back.lineTo(2.5, 6.5);
-    back.lineTo(3.5, 5.5);
-    back.lineTo(9.5, 5.5);
-    back.lineTo(11.5, 7.5);
-    back.lineTo(22.5, 7.5);
-    back.lineTo(23.5, 8.5);
-    back.lineTo(23.5, 21.5);
-    back.closeSubpath();
+    const QPolygonF back(
+        {{2.5, 21.5}, {2.5, 6.5}, {3.5, 5.5}, {9.5, 5.5}, {11.5, 7.5}, {22.5, 7.5}, {23.5, 8.5}, {23.5, 21.5}});
     p.setBrush(QColor(0xe8, 0xb8, 0x2a));
-    p.drawPath(back);
+    p.drawPolygon(back);
 
     // The front flap is slanted so that the folder reads as open.
-    QPainterPath front;
-    front.moveTo(2.5, 21.5);
-    front.lineTo(5.5, 11.5);
-    front.lineTo(25.5, 11.5);
-    front.lineTo(23.5, 21.5);
-    front.closeSubpath();
+    const QPolygonF front({{2.5, 21.5}, {5.5, 11.5}, {25.5, 11.5}, {23.5, 21.5}});
     p.setBrush(QColor(0xfc, 0xd8, 0x4c));
-    p.drawPath(front);
+    p.drawPolygon(front);
     return image;
 }
 
-bool savePng(const QImage &image, const QString &fileName)
+bool savePng(const QImage& image, const QString& fileName)
 {
     return image.convertToFormat(QImage::Format_ARGB32).save(fileName, "PNG");
 }
 
 } // namespace
 
-int main(int argc, char *argv[])
+int main(int argc, char* argv[])
 {
     const QDir out(argc > 1 ? argv[1] : "images");
     if (!out.exists() && !QDir().mkpath(out.path())) {
