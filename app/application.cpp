@@ -1,16 +1,13 @@
 #include "app/application.h"
 
+#include "app/diagramreader.h"
+#include "app/diagramwriter.h"
 #include "app/mainwindow.h"
-#include "items/diagramfile.h"
 #include "scene/diagramscene.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QShortcut>
-
-#include <memory>
-#include <unistd.h>
 
 const QString applicationTitle = QStringLiteral("Diagram Editor");
 const QKeySequence closeKey(Qt::Key_Escape);
@@ -19,20 +16,10 @@ const QKeySequence selectModeKey(QStringLiteral("S"));
 const QKeySequence addEntityModeKey(QStringLiteral("E"));
 const QKeySequence addLineModeKey(QStringLiteral("L"));
 
-namespace {
-
-using FileCloser = std::unique_ptr<FILE, int (*)(FILE*)>;
-
-} // namespace
-
 Application::Application(int& argc, char** argv)
     : QApplication(argc, argv)
+    , mainWindow(new MainWindow(this))
 {
-    mainWindow = new MainWindow(this);
-    mode = SelectMode;
-    modified = false;
-    fileNameChosen = false;
-    fileName = QStringLiteral("noname");
     mainWindow->setWindowTitle(applicationTitle + " (" + fileName + ")");
     mainWindow->show();
     createShortcuts();
@@ -80,11 +67,6 @@ void Application::setModified(bool changed)
 MainWindow* Application::getMainWindow() const
 {
     return mainWindow;
-}
-
-QString Application::getFileName() const
-{
-    return fileName;
 }
 
 bool Application::isFileNameChosen() const
@@ -182,47 +164,25 @@ void Application::openSlot()
 // byte of the new one is written, and the diagram stays modified.
 void Application::writeDiagramFile()
 {
-    if (writeDiagramTo(fileName))
+    if (DiagramWriter(mainWindow->getScene()).write(fileName))
         return;
     showMessage(QStringLiteral("File writing error."));
     setModified(true);
 }
 
-bool Application::writeDiagramTo(const QString& path)
-{
-    if (!DiagramFile::mayReplace(path))
-        return false;
-    QSaveFile target(path);
-    if (!target.open(QIODevice::WriteOnly))
-        return false;
-    const int descriptor = dup(target.handle());
-    FILE* file = descriptor < 0 ? nullptr : fdopen(descriptor, "wb");
-    if (!file) {
-        if (descriptor >= 0)
-            close(descriptor);
-        target.cancelWriting();
-        return false;
-    }
-    DiagramFile::writeDiagram(file, mainWindow->getScene());
-    bool written = ferror(file) == 0 && fflush(file) == 0;
-    written = fclose(file) == 0 && written;
-    if (!written) {
-        target.cancelWriting();
-        return false;
-    }
-    return target.commit();
-}
-
+// A file that cannot be opened is reported here; a damaged one leaves as the
+// exception, which the open command reports.
 void Application::readDiagramFile()
 {
-    DiagramScene* scene = mainWindow->getScene();
-    scene->clearDiagram();
-    const FileCloser file(DiagramFile::openForReading(fileName), &fclose);
-    if (!file) {
+    switch (DiagramReader(mainWindow->getScene()).read(fileName)) {
+    case DiagramReader::Read:
+        break;
+    case DiagramReader::NotOpened:
         showMessage(QStringLiteral("File reading error."));
-        return;
+        break;
+    case DiagramReader::Refused:
+        throw FileReadingException();
     }
-    DiagramFile::readDiagram(file.get(), scene);
 }
 
 void Application::showMessage(const QString& text)

@@ -41,7 +41,6 @@ public:
     static void readChecked(void* buffer, int size, int count, FILE* file);
 
     MainWindow* getMainWindow() const;
-    QString getFileName() const;
     bool isFileNameChosen() const;
 
 signals:
@@ -59,11 +58,11 @@ public slots:
 private:
     void chooseFileName(const QString& name);
     void createShortcuts();
-    bool writeDiagramTo(const QString& path);
 
-    MainWindow* mainWindow = nullptr;
     EditMode mode = SelectMode;
     bool modified = false;
     bool fileNameChosen = false;
-    QString fileName;
+    QString fileName = QStringLiteral("noname");
+    // Last, so that the document state above exists when the window is built.
+    MainWindow* const mainWindow;
 };

@@ -12,10 +12,10 @@
 MainWindow::MainWindow(Application* application)
     : QMainWindow(nullptr)
     , application(application)
+    , toolBar(new ToolBar(application, this))
+    , scene(new DiagramScene(application, nullptr))
+    , view(new QGraphicsView(scene, this))
 {
-    toolBar = new ToolBar(application, this);
-    scene = new DiagramScene(application, nullptr);
-    view = new QGraphicsView(scene, this);
     setGeometry(100, 100, 800, 600);
 
     auto* deleteShortcut = new QShortcut(deleteKey, this, nullptr, nullptr, Qt::WindowShortcut);
@@ -38,16 +38,6 @@ MainWindow::~MainWindow()
 DiagramScene* MainWindow::getScene() const
 {
     return scene;
-}
-
-QGraphicsView* MainWindow::getView() const
-{
-    return view;
-}
-
-ToolBar* MainWindow::getToolBar() const
-{
-    return toolBar;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -16,15 +16,13 @@ public:
     ~MainWindow() override;
 
     DiagramScene* getScene() const;
-    QGraphicsView* getView() const;
-    ToolBar* getToolBar() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    Application* application;
-    ToolBar* toolBar;
-    DiagramScene* scene;
-    QGraphicsView* view;
+    Application* const application;
+    ToolBar* const toolBar;
+    DiagramScene* const scene;
+    QGraphicsView* const view;
 };

@@ -6,14 +6,15 @@
 //   bench-diagram --peak-rss (open|floor) FILE  prints the peak resident kB after opening
 //   bench-diagram --close-latency (open|floor) FILE  prints the ms that closing the window takes
 #include "app/application.h"
+#include "app/diagramreader.h"
+#include "app/diagramwriter.h"
 #include "app/mainwindow.h"
 #include "items/connector.h"
-#include "items/diagramfile.h"
 #include "items/entity.h"
-#include "items/line.h"
 #include "scene/diagramscene.h"
 #include "ui/diagrammenu.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -25,11 +26,11 @@
 #include <QGraphicsView>
 #include <QMainWindow>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <memory>
 
 namespace {
 
@@ -59,18 +60,18 @@ QString diagramPath(int entities)
 // event loop turn that the program gets right after.
 bool openDiagram(const QString& path)
 {
-    FILE* file = fopen(QFile::encodeName(path).constData(), "rb");
-    bool accepted = true;
-    scene()->clearDiagram();
-    try {
-        DiagramFile::readDiagram(file, scene());
-    } catch (const Application::FileReadingException&) {
-        scene()->clearDiagram();
-        accepted = false;
-    }
-    fclose(file);
+    const bool accepted = DiagramReader(scene()).read(path) == DiagramReader::Read;
     QCoreApplication::processEvents();
     return accepted;
+}
+
+DiagramMenu* diagramMenu()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* menu = qobject_cast<DiagramMenu*>(widget))
+            return menu;
+    }
+    return nullptr;
 }
 
 void settle()
@@ -134,11 +135,10 @@ void BM_OpenFloor(benchmark::State& state)
 void BM_Save(benchmark::State& state)
 {
     openDiagram(diagramPath(int(state.range(0))));
-    for (auto _ : state) {
-        FILE* file = tmpfile();
-        DiagramFile::writeDiagram(file, scene());
-        fclose(file);
-    }
+    const QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("saved.diagram"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DiagramWriter(scene()).write(path));
     scene()->clearDiagram();
     settle();
 }
@@ -163,13 +163,7 @@ void BM_DragStep(benchmark::State& state)
     for (int i = 0; i < 100; ++i) {
         Entity* other = scene()->createEntity(4000 + (i % 2) * 2200, 3000 + i * 40, false);
         Connector* from = hub->connectorAt(i % 2 ? Entity::RightSide : Entity::LeftSide, i / 2);
-        Line* line = scene()->createLine(nullptr, nullptr);
-        from->setLine(line);
-        line->setStartConnector(from);
-        Connector* to = other->connectorAt(Entity::TopSide, 0);
-        to->setLine(line);
-        line->setEndConnector(to);
-        line->updatePosition();
+        scene()->createLine(from, other->connectorAt(Entity::TopSide, 0));
     }
     settle();
     QGraphicsSceneMouseEvent press(QEvent::GraphicsSceneMousePress);
@@ -200,7 +194,7 @@ void BM_SelectAllDelete(benchmark::State& state)
         state.PauseTiming();
         openDiagram(diagramPath(int(state.range(0))));
         state.ResumeTiming();
-        scene()->getDiagramMenu()->selectAll();
+        diagramMenu()->selectAll();
         scene()->deleteSelected();
         settle();
     }

@@ -2,8 +2,8 @@
 
 #include "app/application.h"
 #include "items/entity.h"
+#include "items/itemregistry.h"
 #include "items/line.h"
-#include "scene/diagramscene.h"
 
 #include <QPainter>
 
@@ -19,14 +19,14 @@ Connector::Connector(Application* application, Entity* entity, int index, int si
 }
 
 // The line's destructor frees this connector and the one at its far end. A
-// pending line never registers with its start, so the scene is told directly:
+// pending line never registers with its start, so the diagram is told directly:
 // an entity can lose that connector while a line is being drawn from it (a
 // double click in add-line mode opens the edit window, which may shrink a side).
 Connector::~Connector()
 {
     delete m_line;
-    if (auto* diagram = qobject_cast<DiagramScene*>(scene()))
-        diagram->connectorRemoved(this);
+    if (ItemRegistry* registry = m_entity->registry())
+        registry->connectorRemoved(this);
 }
 
 int Connector::type() const
@@ -89,7 +89,8 @@ void Connector::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidge
     if (m_line)
         painter->setBrush(QBrush(Qt::gray, Qt::SolidPattern));
     const QRectF r = rect();
-    if (application->getMode() == AddLineMode)
+    // Without an application (a picture of the diagram) connectors look as in select mode.
+    if (application && application->getMode() == AddLineMode)
         painter->drawRect(r);
     else
         painter->drawRect(QRectF(r.x() + 2, r.y() + 2, r.width() * 0.5, r.height() * 0.5));

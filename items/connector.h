@@ -28,9 +28,9 @@ public:
     QPointF centre() const;
 
 private:
-    Application* application;
+    Application* const application;
     Line* m_line = nullptr;
-    Entity* m_entity;
+    Entity* const m_entity;
     int m_index;
     const int m_side;
 };

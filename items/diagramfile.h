@@ -7,14 +7,13 @@
 #include <cstdio>
 
 class Connector;
-class DiagramScene;
 class Entity;
-class Line;
 
-// The diagram file: 32-bit little-endian integers and length-prefixed UTF-8
-// strings, entity records and then line records. Reads go through
+// The records of the diagram file and the bytes they are made of: 32-bit
+// little-endian integers and length-prefixed UTF-8 strings. Reads go through
 // Application::readChecked, so a short read ends the whole file read with
 // FileReadingException; so does anything this editor could not have written.
+// DiagramReader and DiagramWriter read and write whole diagrams of them.
 class DiagramFile
 {
 public:
@@ -48,11 +47,7 @@ public:
     static EntityRecord readEntityRecord(FILE* file);
     static LineRecord readLineRecord(FILE* file);
     static void resolve(LineRecord& record, const QList<Entity*>& entities);
-    static void collect(DiagramScene* scene, QList<Entity*>& entities, QList<Line*>& lines);
-    static void writeDiagram(FILE* file, DiagramScene* scene);
-    static void readDiagram(FILE* file, DiagramScene* scene);
-    static FILE* openForReading(const QString& path);
-    static bool mayReplace(const QString& path);
+    static bool isSide(int side);
 
     static void writeInt(FILE* file, int value);
     static void writeString(FILE* file, const QString& text);

@@ -1,8 +1,8 @@
 #include "items/entity.h"
 
 #include "items/connector.h"
+#include "items/itemregistry.h"
 #include "items/line.h"
-#include "scene/diagramscene.h"
 #include "ui/entityeditwindow.h"
 #include "ui/entitymenu.h"
 
@@ -11,6 +11,8 @@
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsTextItem>
 #include <QPainter>
+
+#include <algorithm>
 
 const QString defaultEntityName = QStringLiteral("Unknown");
 
@@ -90,14 +92,12 @@ Entity::Entity(Application* application, const DiagramFile::EntityRecord& record
 // far end, so no other entity is left pointing at a deleted line.
 Entity::~Entity()
 {
-    if (auto* diagram = qobject_cast<DiagramScene*>(scene()))
-        diagram->forget(this);
+    if (itemRegistry)
+        itemRegistry->forget(this);
     for (QList<Connector*>& side : connectors) {
-        for (Connector* connector : side)
-            delete connector;
+        qDeleteAll(side);
         side.clear();
     }
-    attribute.clear();
 }
 
 int Entity::type() const
@@ -241,6 +241,12 @@ bool Entity::isConnectedTo(const Entity* other) const
     return false;
 }
 
+// An entity outside any diagram is bound only by the connectors per side.
+bool Entity::allowsConnectorCounts(int hor, int ver) const
+{
+    return !itemRegistry || itemRegistry->allowsConnectorCounts(this, hor, ver);
+}
+
 void Entity::updateLayout()
 {
     int w = int(nameItem->boundingRect().width());
@@ -326,14 +332,14 @@ void Entity::openEditWindow()
     editWindow->editEntity(this);
 }
 
-QGraphicsTextItem* Entity::getNameItem() const
+void Entity::setRegistry(ItemRegistry* registry)
 {
-    return nameItem;
+    itemRegistry = registry;
 }
 
-QGraphicsTextItem* Entity::getAttributeItem(int id) const
+ItemRegistry* Entity::registry() const
 {
-    return attribute.at(id);
+    return itemRegistry;
 }
 
 void Entity::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)

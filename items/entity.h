@@ -6,7 +6,6 @@
 #include <QGraphicsRectItem>
 #include <QList>
 #include <QString>
-#include <QVector>
 
 #include <cstdio>
 
@@ -14,6 +13,7 @@ class Application;
 class Connector;
 class EntityEditWindow;
 class EntityMenu;
+class ItemRegistry;
 class QGraphicsTextItem;
 
 constexpr int connectorSpacing = 40;
@@ -63,6 +63,7 @@ public:
     int totalConnectorCount() const;
     static int connectorsFor(int hor, int ver);
     bool isConnectedTo(const Entity* other) const;
+    bool allowsConnectorCounts(int hor, int ver) const;
     void updateLayout();
     void updateLinePositions();
 
@@ -73,8 +74,8 @@ public:
 
     void openEditWindow();
 
-    QGraphicsTextItem* getNameItem() const;
-    QGraphicsTextItem* getAttributeItem(int id) const;
+    void setRegistry(ItemRegistry* registry);
+    ItemRegistry* registry() const;
 
 protected:
     void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
@@ -89,14 +90,15 @@ private:
     static QList<Entity*> movedWith(Entity* grabbed);
     static void keepInsideScene(const QList<Entity*>& moved);
 
-    Application* application;
-    EntityEditWindow* editWindow;
-    EntityMenu* menu;
-    QGraphicsTextItem* nameItem;
-    QVector<QGraphicsTextItem*> attribute;
+    Application* const application;
+    EntityEditWindow* const editWindow;
+    EntityMenu* const menu;
+    ItemRegistry* itemRegistry = nullptr;
+    QGraphicsTextItem* const nameItem;
+    QList<QGraphicsTextItem*> attribute;
     QList<Connector*> connectors[sideCount];
-    QColor brushColor;
-    QColor penColor;
+    const QColor brushColor;
+    const QColor penColor;
     int m_horConnectorCount;
     int m_verConnectorCount;
     int m_fileIndex = 0;

@@ -2,8 +2,8 @@
 
 #include "items/connector.h"
 #include "items/entity.h"
+#include "items/itemregistry.h"
 #include "items/linelabel.h"
-#include "scene/diagramscene.h"
 #include "ui/lineeditwindow.h"
 #include "ui/linemenu.h"
 
@@ -11,6 +11,8 @@
 #include <QGraphicsScene>
 #include <QGraphicsSceneMouseEvent>
 #include <QPainter>
+
+#include <algorithm>
 
 const QString defaultLineName = QStringLiteral("Unknown");
 
@@ -33,11 +35,15 @@ void centreOn(LineLabel* label, qreal x, qreal y)
     label->setY(y - bounds.height() / 2);
 }
 
-QFont labelFont()
+// The font goes on before the text, so that each label is laid out once.
+LineLabel* newLabel(const QString& text, QGraphicsItem* line)
 {
     QFont font;
     font.setPixelSize(9);
-    return font;
+    auto* label = new LineLabel(QString(), line);
+    label->setFont(font);
+    label->setPlainText(text);
+    return label;
 }
 
 DiagramFile::LineRecord newLineRecord(Connector* start, Connector* end)
@@ -58,16 +64,15 @@ Line::Line(Connector* start, Connector* end, LineEditWindow* editWindow, LineMen
 {
 }
 
-// The labels get their font before their text, so each is laid out once.
 Line::Line(const DiagramFile::LineRecord& record, LineEditWindow* editWindow, LineMenu* menu, QGraphicsItem* parent)
     : QGraphicsLineItem(parent)
     , editWindow(editWindow)
     , menu(menu)
     , m_startConnector(record.start)
     , m_endConnector(record.end)
-    , nameLabel(new LineLabel(record.name, labelFont(), this))
-    , multiplicityALabel(new LineLabel(record.multiplicityA, labelFont(), this))
-    , multiplicityBLabel(new LineLabel(record.multiplicityB, labelFont(), this))
+    , nameLabel(newLabel(record.name, this))
+    , multiplicityALabel(newLabel(record.multiplicityA, this))
+    , multiplicityBLabel(newLabel(record.multiplicityB, this))
 {
     setPen(linePen(Qt::SolidLine));
     setZValue(0);
@@ -75,19 +80,20 @@ Line::Line(const DiagramFile::LineRecord& record, LineEditWindow* editWindow, Li
         setFlag(ItemIsSelectable);
     if (!record.start)
         return;
-    const QPointF from = truncated(record.start->centre());
-    if (record.end)
+    if (record.end) {
         attach(record.start, record.end);
-    else
+    } else {
+        const QPointF from = truncated(record.start->centre());
         setLine(QLineF(from, from));
+    }
     updatePosition();
 }
 
 // A pending line never registered itself, so it frees no connector.
 Line::~Line()
 {
-    if (auto* diagram = qobject_cast<DiagramScene*>(scene()))
-        diagram->forget(this);
+    if (registry)
+        registry->forget(this);
     if (!m_endConnector)
         return;
     m_startConnector->clearLine();
@@ -221,19 +227,9 @@ void Line::attach(Connector* start, Connector* end)
     end->setLine(this);
 }
 
-LineLabel* Line::getNameLabel() const
+void Line::setRegistry(ItemRegistry* registry)
 {
-    return nameLabel;
-}
-
-LineLabel* Line::getMultiplicityALabel() const
-{
-    return multiplicityALabel;
-}
-
-LineLabel* Line::getMultiplicityBLabel() const
-{
-    return multiplicityBLabel;
+    this->registry = registry;
 }
 
 void Line::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)

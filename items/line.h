@@ -10,6 +10,7 @@
 
 class Connector;
 class Entity;
+class ItemRegistry;
 class LineEditWindow;
 class LineLabel;
 class LineMenu;
@@ -48,9 +49,7 @@ public:
     void writeRecord(FILE* file) const;
     void readRecord(FILE* file, const QList<Entity*>& entities);
 
-    LineLabel* getNameLabel() const;
-    LineLabel* getMultiplicityALabel() const;
-    LineLabel* getMultiplicityBLabel() const;
+    void setRegistry(ItemRegistry* registry);
 
 protected:
     void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
@@ -60,11 +59,12 @@ private:
     void placeLabels();
     void attach(Connector* start, Connector* end);
 
-    LineEditWindow* editWindow;
-    LineMenu* menu;
+    LineEditWindow* const editWindow;
+    LineMenu* const menu;
+    ItemRegistry* registry = nullptr;
     Connector* m_startConnector;
     Connector* m_endConnector;
-    LineLabel* nameLabel;
-    LineLabel* multiplicityALabel;
-    LineLabel* multiplicityBLabel;
+    LineLabel* const nameLabel;
+    LineLabel* const multiplicityALabel;
+    LineLabel* const multiplicityBLabel;
 };

@@ -8,14 +8,6 @@ LineLabel::LineLabel(const QString& text, QGraphicsItem* parent)
 {
 }
 
-// The font comes before the text, so that the text is laid out only once.
-LineLabel::LineLabel(const QString& text, const QFont& font, QGraphicsItem* parent)
-    : QGraphicsTextItem(parent)
-{
-    setFont(font);
-    setPlainText(text);
-}
-
 // The white box keeps the text readable where it lies over its own line.
 void LineLabel::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
 {

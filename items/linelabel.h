@@ -8,7 +8,6 @@ class LineLabel : public QGraphicsTextItem
 
 public:
     LineLabel(const QString& text, QGraphicsItem* parent);
-    LineLabel(const QString& text, const QFont& font, QGraphicsItem* parent);
 
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 };

@@ -1,7 +1,7 @@
-#include "app/diagramrenderer.h"
+#include "render/diagramrenderer.h"
 
-#include "app/application.h"
-#include "items/diagramfile.h"
+#include "app/diagramreader.h"
+#include "app/diagramwriter.h"
 #include "scene/diagramscene.h"
 
 #include <QCoreApplication>
@@ -18,7 +18,6 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <memory>
 
 namespace {
 
@@ -127,7 +126,7 @@ DiagramRenderer::Result DiagramRenderer::render(const QString& inputPath, const 
 {
     if (!isKnownFormat(outputPath) || !isValidScale(scale))
         return BadArguments;
-    if (!DiagramFile::mayReplace(outputPath)) {
+    if (!DiagramWriter::mayReplace(outputPath)) {
         fprintf(stderr, "%s\n", qPrintable(writingError(outputPath)));
         return Failed;
     }
@@ -148,16 +147,8 @@ DiagramRenderer::Result DiagramRenderer::render(const QString& inputPath, const 
 
 bool DiagramRenderer::load(const QString& inputPath)
 {
-    const std::unique_ptr<FILE, int (*)(FILE*)> file(DiagramFile::openForReading(inputPath), &fclose);
-    if (!file)
+    if (DiagramReader(scene).read(inputPath) != DiagramReader::Read)
         return false;
-    try {
-        DiagramFile::readDiagram(file.get(), scene);
-    } catch (const Application::FileReadingException&) {
-        scene->clearDiagram();
-        return false;
-    }
-    scene->clearSelection();
     // The scene leaves work for its event loop on every item added. Left
     // undone, each item removed at exit searches that whole queue, which made
     // the teardown of a large diagram grow with the square of its items.

@@ -1,9 +1,9 @@
 // diagram-render IN OUT [--scale FACTOR]: draws a diagram file to PNG, SVG or
 // PDF, chosen by OUT's suffix, without a display.
-#include "app/application.h"
-#include "app/diagramrenderer.h"
-#include "app/mainwindow.h"
+#include "render/diagramrenderer.h"
+#include "scene/diagramscene.h"
 
+#include <QApplication>
 #include <QByteArray>
 
 #include <cstdio>
@@ -45,7 +45,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     int applicationArgc = 1;
-    Application application(applicationArgc, argv);
-    DiagramRenderer renderer(application.getMainWindow()->getScene());
+    QApplication application(applicationArgc, argv);
+    DiagramScene scene(nullptr, nullptr);
+    DiagramRenderer renderer(&scene);
     return renderer.render(QString::fromLocal8Bit(argv[1]), output, scale);
 }

@@ -22,36 +22,35 @@ const QColor backgroundColor(255, 255, 255, 255);
 DiagramScene::DiagramScene(Application* application, QObject* parent)
     : QGraphicsScene(parent)
     , application(application)
+    , diagramMenu(new DiagramMenu(this, nullptr))
+    , entityEditWindow(new EntityEditWindow(nullptr))
+    , entityMenu(new EntityMenu(nullptr))
+    , lineEditWindow(new LineEditWindow(nullptr))
+    , lineMenu(new LineMenu(nullptr))
 {
-    diagramMenu = new DiagramMenu(this, nullptr);
-    entityEditWindow = new EntityEditWindow(nullptr);
-    entityMenu = new EntityMenu(nullptr);
-    lineEditWindow = new LineEditWindow(nullptr);
-    lineMenu = new LineMenu(nullptr);
-    addLineEndMode = false;
-    pendingLine = nullptr;
     setBackgroundBrush(QBrush(backgroundColor, Qt::SolidPattern));
     setSceneRect(0, 0, 10000, 10000);
     installEventFilter(new ActivationFilter(this));
+    if (!application)
+        return;
     connect(application, &Application::changedMode, this, &DiagramScene::addLineEndModeDisableSlot);
     connect(application, &Application::changedMode, this, [this] { update(); });
 }
 
+// The items go while the scene is still whole: they tell it as they go.
 DiagramScene::~DiagramScene()
 {
+    clearDiagram();
     delete entityEditWindow;
     delete entityMenu;
     delete lineEditWindow;
     delete lineMenu;
     delete diagramMenu;
-    // The items go with the base class; the pending line is one of them.
-    pendingLine = nullptr;
-    addLineEndMode = false;
 }
 
 Entity* DiagramScene::createEntity(int x, int y, bool returnToSelectMode)
 {
-    application->setModified(true);
+    markModified();
     auto* entity = remember(new Entity(application, x, y, entityEditWindow, entityMenu, nullptr));
     if (returnToSelectMode)
         application->setMode(SelectMode);
@@ -60,19 +59,19 @@ Entity* DiagramScene::createEntity(int x, int y, bool returnToSelectMode)
 
 Entity* DiagramScene::createEntity(const DiagramFile::EntityRecord& record)
 {
-    application->setModified(true);
+    markModified();
     return remember(new Entity(application, record, entityEditWindow, entityMenu, nullptr));
 }
 
 Line* DiagramScene::createLine(const DiagramFile::LineRecord& record)
 {
-    application->setModified(true);
+    markModified();
     return remember(new Line(record, lineEditWindow, lineMenu, nullptr));
 }
 
 Line* DiagramScene::createLine(Connector* start, Connector* end)
 {
-    application->setModified(true);
+    markModified();
     auto* line = remember(new Line(start, end, lineEditWindow, lineMenu, nullptr));
     if (start && pendingLine) {
         line->setName(pendingLine->name());
@@ -87,7 +86,14 @@ Item* DiagramScene::remember(Item* item)
 {
     addItem(item);
     addedOrder.insert(item, nextAddition++);
+    item->setRegistry(this);
     return item;
+}
+
+void DiagramScene::markModified()
+{
+    if (application)
+        application->setModified(true);
 }
 
 void DiagramScene::forget(const QGraphicsItem* item)
@@ -138,11 +144,6 @@ bool DiagramScene::allowsConnectorCounts(const Entity* entity, int hor, int ver)
     return total + Entity::connectorsFor(hor, ver) <= maxConnectorsPerDiagram;
 }
 
-DiagramScene* DiagramScene::of(const QGraphicsItem* item)
-{
-    return static_cast<DiagramScene*>(item->scene());
-}
-
 Connector* DiagramScene::findConnectorAt(const QPointF& scenePos) const
 {
     for (QGraphicsItem* item : items(scenePos)) {
@@ -166,41 +167,6 @@ void DiagramScene::connectorRemoved(const Connector* connector)
         addLineEndModeDisableSlot();
 }
 
-bool DiagramScene::isAddLineEndMode() const
-{
-    return addLineEndMode;
-}
-
-Line* DiagramScene::getPendingLine() const
-{
-    return pendingLine;
-}
-
-EntityEditWindow* DiagramScene::getEntityEditWindow() const
-{
-    return entityEditWindow;
-}
-
-EntityMenu* DiagramScene::getEntityMenu() const
-{
-    return entityMenu;
-}
-
-LineEditWindow* DiagramScene::getLineEditWindow() const
-{
-    return lineEditWindow;
-}
-
-LineMenu* DiagramScene::getLineMenu() const
-{
-    return lineMenu;
-}
-
-DiagramMenu* DiagramScene::getDiagramMenu() const
-{
-    return diagramMenu;
-}
-
 // Lines go first, so that no selected line is reached after an entity already
 // took it along. A deletion counts as a change to the diagram.
 void DiagramScene::deleteSelected()
@@ -218,7 +184,7 @@ void DiagramScene::deleteSelected()
     qDeleteAll(selected);
     addLineEndModeDisableSlot();
     if (deletesAny)
-        application->setModified(true);
+        markModified();
 }
 
 void DiagramScene::addLineEndModeDisableSlot()
@@ -231,7 +197,7 @@ void DiagramScene::addLineEndModeDisableSlot()
 void DiagramScene::mousePressEvent(QGraphicsSceneMouseEvent* event)
 {
     if (itemAt(event->scenePos(), QTransform()))
-        application->setModified(true);
+        markModified();
     if (event->button() == Qt::LeftButton)
         leftPress(event);
     else if (event->button() == Qt::RightButton)

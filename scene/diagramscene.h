@@ -1,6 +1,7 @@
 #pragma once
 
 #include "items/diagramfile.h"
+#include "items/itemregistry.h"
 
 #include <QColor>
 #include <QGraphicsScene>
@@ -18,7 +19,9 @@ class LineMenu;
 
 extern const QColor backgroundColor;
 
-class DiagramScene : public QGraphicsScene
+// Without an application the scene holds a diagram to be drawn, not edited:
+// nothing is marked modified and the connectors look as in select mode.
+class DiagramScene : public QGraphicsScene, private ItemRegistry
 {
     Q_OBJECT
 
@@ -32,19 +35,7 @@ public:
     Line* createLine(const DiagramFile::LineRecord& record);
     Connector* findConnectorAt(const QPointF& scenePos) const;
     void clearDiagram();
-    void connectorRemoved(const Connector* connector);
     void itemsInSceneRect(QList<Entity*>& entities, QList<Line*>& lines) const;
-    void forget(const QGraphicsItem* item);
-    bool allowsConnectorCounts(const Entity* entity, int hor, int ver) const;
-    static DiagramScene* of(const QGraphicsItem* item);
-
-    bool isAddLineEndMode() const;
-    Line* getPendingLine() const;
-    EntityEditWindow* getEntityEditWindow() const;
-    EntityMenu* getEntityMenu() const;
-    LineEditWindow* getLineEditWindow() const;
-    LineMenu* getLineMenu() const;
-    DiagramMenu* getDiagramMenu() const;
 
 public slots:
     void deleteSelected();
@@ -55,6 +46,10 @@ protected:
     void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
 
 private:
+    void forget(const QGraphicsItem* item) override;
+    void connectorRemoved(const Connector* connector) override;
+    bool allowsConnectorCounts(const Entity* entity, int hor, int ver) const override;
+    void markModified();
     void leftPress(QGraphicsSceneMouseEvent* event);
     void rightPress(QGraphicsSceneMouseEvent* event);
     void passToItemMenu(QGraphicsSceneMouseEvent* event);
@@ -64,14 +59,14 @@ private:
     template<typename Item>
     Item* remember(Item* item);
 
-    Application* application;
-    DiagramMenu* diagramMenu;
-    EntityEditWindow* entityEditWindow;
-    EntityMenu* entityMenu;
-    LineEditWindow* lineEditWindow;
-    LineMenu* lineMenu;
-    bool addLineEndMode;
-    Line* pendingLine;
+    Application* const application;
+    DiagramMenu* const diagramMenu;
+    EntityEditWindow* const entityEditWindow;
+    EntityMenu* const entityMenu;
+    LineEditWindow* const lineEditWindow;
+    LineMenu* const lineMenu;
+    bool addLineEndMode = false;
+    Line* pendingLine = nullptr;
     // Entities and lines with the order they were added in, which with their
     // z-values gives the toolkit's stacking order without asking the scene
     // for all its items.

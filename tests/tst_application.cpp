@@ -112,7 +112,7 @@ void TestApplication::keysDoNothingWhileEditing()
                                scene()->createEntity(5300, 5000, false)->connectorAt(Entity::LeftSide, 1));
     QVERIFY(joined);
     doubleClickAt(line ? joined->line().pointAt(0.25) : a->pos() + QPointF(12, 30));
-    QWidget* editing = line ? static_cast<QWidget*>(scene()->getLineEditWindow()) : scene()->getEntityEditWindow();
+    QWidget* editing = line ? static_cast<QWidget*>(sharedWindow<LineEditWindow>()) : sharedWindow<EntityEditWindow>();
     QVERIFY(QTest::qWaitForWindowActive(editing));
     window()->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window()));

@@ -1,7 +1,7 @@
 #include "support/testsupport.h"
 
+#include "app/diagramwriter.h"
 #include "app/mainwindow.h"
-#include "items/diagramfile.h"
 #include "items/entity.h"
 #include "scene/diagramscene.h"
 #include "ui/toolbar.h"
@@ -102,27 +102,10 @@ private slots:
 
 private:
     void saveUnderSizeLimit(const QString& folder);
-    void placeEntity(const QPointF& at, const QString& name);
     QStringList entityNames() const;
-    ToolBar* toolBar() const { return window()->getToolBar(); }
 
     QTemporaryDir dir;
 };
-
-// The buttons rather than the keys: after a file dialog the main window need
-// not be active again, and its shortcuts would not fire.
-void TestDocuments::placeEntity(const QPointF& at, const QString& name)
-{
-    toolBar()->getAddEntityButton()->click();
-    clickAt(at);
-    for (QGraphicsItem* item : scene()->items(at + QPointF(2, 2))) {
-        if (auto* entity = qgraphicsitem_cast<Entity*>(item)) {
-            entity->setName(name);
-            return entity->updateLayout();
-        }
-    }
-    QFAIL("no entity placed");
-}
 
 QStringList TestDocuments::entityNames() const
 {
@@ -206,16 +189,16 @@ void TestDocuments::commandsLeaveDocumentState()
     placeEntity(QPointF(5000, 5000), "first");
     if (named) {
         answerInTurn({"file:a"}, folder);
-        toolBar()->getSaveAsButton()->click();
+        toolButton(SaveAsButton)->click();
         QCOMPARE(modalsMet(), QStringList{"file dialog"});
     }
     if (changed)
         placeEntity(QPointF(5300, 5000), "second");
     QCOMPARE(app()->isModified(), changed);
 
-    QToolButton* button = command == "save"      ? toolBar()->getSaveButton()
-                           : command == "save as" ? toolBar()->getSaveAsButton()
-                           : command == "open"    ? toolBar()->getOpenButton()
+    QToolButton* button = command == "save"      ? toolButton(SaveButton)
+                           : command == "save as" ? toolButton(SaveAsButton)
+                           : command == "open"    ? toolButton(OpenButton)
                                                   : nullptr;
     QVERIFY(!button || button->isEnabled());
     answerInTurn(answers, folder);
@@ -229,11 +212,10 @@ void TestDocuments::commandsLeaveDocumentState()
     QTEST(modalsMet(), "modals");
     QTEST(QString(printed), "printed");
     QFETCH(QString, name);
-    QCOMPARE(app()->getFileName(), pathOf(folder, name));
     QCOMPARE(window()->windowTitle(), "Diagram Editor (" + pathOf(folder, name) + ")");
     QTEST(app()->isFileNameChosen(), "chosen");
     QTEST(app()->isModified(), "modified");
-    QTEST(toolBar()->getSaveButton()->isEnabled(), "modified");
+    QTEST(toolButton(SaveButton)->isEnabled(), "modified");
     QTEST(!window()->isVisible(), "closed");
     QTEST(entityNames(), "entities");
     QFETCH(QString, written);
@@ -252,7 +234,7 @@ void TestDocuments::failedWriteKeepsPreviousFile()
     QTemporaryDir folder;
     placeEntity(QPointF(5000, 5000), "first");
     answerInTurn({"file:a"}, folder.path());
-    toolBar()->getSaveAsButton()->click();
+    toolButton(SaveAsButton)->click();
     const QByteArray previous = fileBytes(pathOf(folder.path(), "a"));
     QCOMPARE(previous.size(), 37);
 
@@ -274,7 +256,7 @@ void TestDocuments::failedWriteKeepsPreviousFile()
 void TestDocuments::saveUnderSizeLimit(const QString& folder)
 {
     answerInTurn({"file:a"}, folder);
-    toolBar()->getOpenButton()->click();
+    toolButton(OpenButton)->click();
     QCOMPARE(entityNames(), QStringList{"first"});
     placeEntity(QPointF(5300, 5000), "second");
     const QString path = pathOf(folder, "a");
@@ -282,7 +264,7 @@ void TestDocuments::saveUnderSizeLimit(const QString& folder)
     char* buffer = nullptr;
     size_t size = 0;
     FILE* memory = open_memstream(&buffer, &size);
-    DiagramFile::writeDiagram(memory, scene());
+    DiagramWriter(scene()).write(memory);
     fclose(memory);
     const QByteArray wanted(buffer, int(size));
     free(buffer);
@@ -293,25 +275,25 @@ void TestDocuments::saveUnderSizeLimit(const QString& folder)
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
         const bool fits = k == rlim_t(wanted.size());
         answerInTurn(fits ? QStringList() : QStringList{"OK"}, folder);
-        toolBar()->getSaveButton()->click();
+        toolButton(SaveButton)->click();
         QCOMPARE(modalsMet(), fits ? QStringList() : QStringList{"File writing error."});
         QCOMPARE(app()->isModified(), !fits);
-        QCOMPARE(toolBar()->getSaveButton()->isEnabled(), !fits);
+        QCOMPARE(toolButton(SaveButton)->isEnabled(), !fits);
         QCOMPARE(fileBytes(path), fits ? wanted : previous);
     }
     app()->setModified(true);
     const rlimit limit{0, RLIM_INFINITY};
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
     answerInTurn({"OK"}, folder);
-    toolBar()->getSaveButton()->click();
+    toolButton(SaveButton)->click();
     QCOMPARE(fileBytes(path), wanted);
 }
 
 void TestDocuments::toolBarFollowsModeAndModified()
 {
-    ToolBar* bar = toolBar();
-    QToolButton* save = bar->getSaveButton();
-    const QList<QToolButton*> modeButtons{bar->getSelectButton(), bar->getAddEntityButton(), bar->getAddLineButton()};
+    const auto* bar = window()->findChild<ToolBar*>();
+    QToolButton* save = toolButton(SaveButton);
+    const QList<QToolButton*> modeButtons{toolButton(SelectButton), toolButton(AddEntityButton), toolButton(AddLineButton)};
     QList<QWidget*> shown;
     QStringList tips;
     for (QAction* action : bar->actions()) {
@@ -319,7 +301,7 @@ void TestDocuments::toolBarFollowsModeAndModified()
         shown << button;
         tips << (button ? button->toolTip() + button->text() : "-");
     }
-    QCOMPARE(shown, (QList<QWidget*>{save, bar->getSaveAsButton(), bar->getOpenButton(), nullptr, modeButtons[0],
+    QCOMPARE(shown, (QList<QWidget*>{save, toolButton(SaveAsButton), toolButton(OpenButton), nullptr, modeButtons[0],
                                      modeButtons[1], modeButtons[2], nullptr}));
     QCOMPARE(tips, (QStringList{"", "", "", "-", "Select (S)", "Add entity (E)", "Add line (L)", "-"}));
 
@@ -372,7 +354,7 @@ void TestDocuments::neverReplacesASpecialFile()
     QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     placeEntity(QPointF(5000, 5000), "first");
     answerInTurn({"file:pipe", "OK"}, folder.path());
-    toolBar()->getSaveAsButton()->click();
+    toolButton(SaveAsButton)->click();
     QCOMPARE(modalsMet(), (QStringList{"file dialog", "File writing error."}));
     QVERIFY(app()->isModified());
     QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
@@ -394,8 +376,8 @@ void TestDocuments::savesWhatEarlierVersionsSaved()
     QFETCH(QString, name);
     const QString golden = QStringLiteral(DIAGRAM_GOLDEN) + '/' + name;
     answerInTurn({answerFor("file:" + golden + ".diagram"), answerFor("file:" + dir.filePath(name))});
-    toolBar()->getOpenButton()->click();
-    toolBar()->getSaveAsButton()->click();
+    toolButton(OpenButton)->click();
+    toolButton(SaveAsButton)->click();
     QCOMPARE(modalsMet(), (QStringList{"file dialog", "file dialog"}));
     QCOMPARE(fileBytes(dir.filePath(name)), fileBytes(golden + ".saved.diagram"));
 }

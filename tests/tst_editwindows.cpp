@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-class TestEditwindows : public QObject, private ApplicationFixture
+class TestEditWindows : public QObject, private ApplicationFixture
 {
     Q_OBJECT
 
@@ -31,17 +31,16 @@ private slots:
     void lineWindowEditsTexts();
 
 private:
-    Entity* placeEntity(int x, int y) { return scene()->createEntity(x, y, false); }
     // Clear of the connectors on the outline; text items pass the clicks on.
     bool openEntityWindow(Entity* entity)
     {
         doubleClickAt(entity->pos() + QPointF(12, std::min(entity->rect().height(), 80.0) - 10));
-        return scene()->getEntityEditWindow()->isVisible();
+        return sharedWindow<EntityEditWindow>()->isVisible();
     }
     template<typename T>
     T* widget(const char* name) const
     {
-        return scene()->getEntityEditWindow()->findChild<T*>(QLatin1String(name));
+        return sharedWindow<EntityEditWindow>()->findChild<T*>(QLatin1String(name));
     }
     void click(const char* button) { QTest::mouseClick(widget<QPushButton>(button), Qt::LeftButton); }
     void clickRow(int row)
@@ -77,7 +76,7 @@ private:
     }
 };
 
-void TestEditwindows::entityWindowLoadsEntity_data()
+void TestEditWindows::entityWindowLoadsEntity_data()
 {
     QTest::addColumn<int>("hor");
     QTest::addColumn<int>("ver");
@@ -94,24 +93,24 @@ void TestEditwindows::entityWindowLoadsEntity_data()
 // The minimums must count the busiest side of each pair, or Apply could ask
 // for fewer connectors than there are lines; the maximum must hold every count
 // that "Add Connectors" can make, or Apply cuts it down.
-void TestEditwindows::entityWindowLoadsEntity()
+void TestEditWindows::entityWindowLoadsEntity()
 {
     QFETCH(int, hor);
     QFETCH(int, ver);
     QFETCH(QList<int>, linesPerSide);
     QFETCH(int, horMinimum);
     QFETCH(int, verMinimum);
-    Entity* entity = placeEntity(5000, 5000);
+    Entity* entity = addEntity(5000, 5000);
     entity->setHorConnectorCount(hor);
     entity->setVerConnectorCount(ver);
     entity->updateLayout();
     for (int side = Entity::TopSide, partners = 0; side <= Entity::LeftSide; ++side) {
         for (int i = 0; i < linesPerSide[side]; ++i)
-            QVERIFY(joinByMouse(entity->connectorAt(side, i), placeEntity(4000 + 200 * partners++, 4300)->connectorAt(0, 0)));
+            QVERIFY(joinByMouse(entity->connectorAt(side, i), addEntity(4000 + 200 * partners++, 4300)->connectorAt(0, 0)));
     }
     QVERIFY(openEntityWindow(entity));
-    QCOMPARE(scene()->getEntityEditWindow()->windowTitle(), QStringLiteral("Entity editing"));
-    QCOMPARE(scene()->getEntityEditWindow()->windowModality(), Qt::ApplicationModal);
+    QCOMPARE(sharedWindow<EntityEditWindow>()->windowTitle(), QStringLiteral("Entity editing"));
+    QCOMPARE(sharedWindow<EntityEditWindow>()->windowModality(), Qt::ApplicationModal);
     QCOMPARE(shown(), QStringLiteral("Unknown %1x%2 ()").arg(hor + 1).arg(ver + 1));
     auto* horSpin = widget<QSpinBox>("horConnectorsSpin");
     auto* verSpin = widget<QSpinBox>("verConnectorsSpin");
@@ -121,7 +120,7 @@ void TestEditwindows::entityWindowLoadsEntity()
     QCOMPARE(stored(entity), QStringLiteral("Unknown %1x%2").arg(hor).arg(ver));
 }
 
-void TestEditwindows::attributeListButtons_data()
+void TestEditWindows::attributeListButtons_data()
 {
     // a Add, d Delete, u Up, n Down, c Clear, t types "X" into the attribute
     // name field, a digit clicks that row.
@@ -150,12 +149,12 @@ void TestEditwindows::attributeListButtons_data()
 
 // The name field writes into whatever item is current, so it must be cut off
 // from the list exactly when no item can be reached any more.
-void TestEditwindows::attributeListButtons()
+void TestEditWindows::attributeListButtons()
 {
     QFETCH(QStringList, attributes);
     QFETCH(QString, steps);
     QFETCH(QString, expected);
-    Entity* entity = placeEntity(5000, 5000);
+    Entity* entity = addEntity(5000, 5000);
     for (const QString& text : attributes)
         entity->addAttribute(text);
     entity->updateLayout();
@@ -175,7 +174,7 @@ void TestEditwindows::attributeListButtons()
     QCOMPARE(entity->attributeCount(), attributes.size());
 }
 
-void TestEditwindows::entityWindowStoresOnlyOnApply_data()
+void TestEditWindows::entityWindowStoresOnlyOnApply_data()
 {
     QTest::addColumn<QString>("action");
     QTest::newRow("Apply") << "Apply";
@@ -187,18 +186,18 @@ void TestEditwindows::entityWindowStoresOnlyOnApply_data()
 
 // Apply must store everything before its one layout, so that size, connectors
 // and attached lines all follow the new texts and counts.
-void TestEditwindows::entityWindowStoresOnlyOnApply()
+void TestEditWindows::entityWindowStoresOnlyOnApply()
 {
     QFETCH(QString, action);
-    Entity* entity = placeEntity(5000, 5000);
+    Entity* entity = addEntity(5000, 5000);
     entity->setName(QStringLiteral("Order"));
     entity->addAttribute(QStringLiteral("id"));
     entity->updateLayout();
     const QRectF rect = entity->rect();
-    Line* line = joinByMouse(entity->connectorAt(Entity::RightSide, 1), placeEntity(5500, 5000)->connectorAt(3, 1));
+    Line* line = joinByMouse(entity->connectorAt(Entity::RightSide, 1), addEntity(5500, 5000)->connectorAt(3, 1));
     QVERIFY(line);
     QVERIFY(openEntityWindow(entity));
-    QWidget* window = scene()->getEntityEditWindow();
+    QWidget* window = sharedWindow<EntityEditWindow>();
     app()->setModified(false);
     retype(widget<QLineEdit>("nameEdit"), QStringLiteral("A rather long entity name"));
     click("addButton");
@@ -235,7 +234,7 @@ void TestEditwindows::entityWindowStoresOnlyOnApply()
     }
     QCOMPARE(stored(entity), QStringLiteral("A rather long entity name,idX,Unknown 3x4"));
     // The same changes made directly, with one layout at the end.
-    Entity* reference = placeEntity(0, 0);
+    Entity* reference = addEntity(0, 0);
     reference->setName(QStringLiteral("A rather long entity name"));
     reference->addAttribute(QStringLiteral("idX"));
     reference->addAttribute(QStringLiteral("Unknown"));
@@ -244,13 +243,13 @@ void TestEditwindows::entityWindowStoresOnlyOnApply()
     reference->updateLayout();
     QVERIFY(entity->rect() != rect);
     QCOMPARE(entity->rect(), reference->rect());
-    QCOMPARE(entity->getAttributeItem(1)->pos(), reference->getAttributeItem(1)->pos());
+    QCOMPARE(textItemsOf(entity).at(1 + 1)->pos(), textItemsOf(reference).at(1 + 1)->pos());
     for (int k = 0; k < 3; ++k)
         QCOMPARE(centreOf(entity->connectorAt(0, k)) - entity->pos(), centreOf(reference->connectorAt(0, k)));
     QCOMPARE(line->line().p1() - entity->pos(), centreOf(reference->connectorAt(Entity::RightSide, 1)));
 }
 
-void TestEditwindows::lineWindowEditsTexts_data()
+void TestEditWindows::lineWindowEditsTexts_data()
 {
     QTest::addColumn<QStringList>("typed");
     QTest::addColumn<QString>("button");
@@ -266,22 +265,22 @@ void TestEditwindows::lineWindowEditsTexts_data()
 }
 
 // Apply sets the texts only: each label keeps its place until the line moves.
-void TestEditwindows::lineWindowEditsTexts()
+void TestEditWindows::lineWindowEditsTexts()
 {
     QFETCH(QStringList, typed);
     QFETCH(QString, button);
     QFETCH(QStringList, expected);
-    Line* line = joinByMouse(placeEntity(4700, 5000)->connectorAt(Entity::RightSide, 1),
-                      placeEntity(5300, 5000)->connectorAt(Entity::LeftSide, 1));
+    Line* line = joinByMouse(addEntity(4700, 5000)->connectorAt(Entity::RightSide, 1),
+                      addEntity(5300, 5000)->connectorAt(Entity::LeftSide, 1));
     QVERIFY(line);
     const auto labelPlaces = [line] {
-        return QList<QPointF>{line->getNameLabel()->pos(), line->getMultiplicityALabel()->pos(),
-                              line->getMultiplicityBLabel()->pos()};
+        return QList<QPointF>{labelsOf(line).at(0)->pos(), labelsOf(line).at(1)->pos(),
+                              labelsOf(line).at(2)->pos()};
     };
     const QList<QPointF> places = labelPlaces();
 
     doubleClickAt(line->line().pointAt(0.25)); // clear of all three labels
-    QWidget* window = scene()->getLineEditWindow();
+    QWidget* window = sharedWindow<LineEditWindow>();
     QVERIFY(window->isVisible());
     QCOMPARE(window->windowTitle(), QStringLiteral("Line editing"));
     QList<QLineEdit*> fields;
@@ -306,5 +305,5 @@ void TestEditwindows::lineWindowEditsTexts()
     QVERIFY(!app()->isModified());
 }
 
-DIAGRAM_TEST_MAIN(TestEditwindows)
+DIAGRAM_TEST_MAIN(TestEditWindows)
 #include "tst_editwindows.moc"

@@ -13,11 +13,6 @@
 
 namespace {
 
-QPointF truncated(const QPointF& point)
-{
-    return QPointF(int(point.x()), int(point.y()));
-}
-
 QPointF centreOfLabel(const QGraphicsTextItem* label)
 {
     return label->pos() + label->boundingRect().center();
@@ -51,8 +46,8 @@ void TestItems::newEntityDefaults()
 {
     Entity* entity = scene()->createEntity(5000, 5000, false);
     QCOMPARE(entity->name(), QStringLiteral("Unknown"));
-    QCOMPARE(entity->getNameItem()->pos(), QPointF(5, 0));
-    QVERIFY(entity->getNameItem()->font().bold());
+    QCOMPARE(textItemsOf(entity).first()->pos(), QPointF(5, 0));
+    QVERIFY(textItemsOf(entity).first()->font().bold());
     QCOMPARE(entity->attributeCount(), 0);
     QCOMPARE(entity->flags(), QGraphicsItem::ItemIsMovable | QGraphicsItem::ItemIsSelectable);
     const Connector* corner = entity->connectorAt(Entity::TopSide, 0);
@@ -92,18 +87,18 @@ void TestItems::layoutFollowsTextsAndConnectorCounts()
 
     Entity* entity = scene()->createEntity(5000, 5000, false);
     if (nameWidth > 0)
-        entity->getNameItem()->setTextWidth(nameWidth);
+        textItemsOf(entity).first()->setTextWidth(nameWidth);
     entity->setHorConnectorCount(hor);
     entity->setVerConnectorCount(ver);
     for (const QString& text : attributes)
         entity->addAttribute(text);
     entity->updateLayout();
 
-    int w = int(entity->getNameItem()->boundingRect().width());
-    int h = int(entity->getNameItem()->boundingRect().height());
-    qreal nextY = entity->getNameItem()->boundingRect().height();
+    int w = int(textItemsOf(entity).first()->boundingRect().width());
+    int h = int(textItemsOf(entity).first()->boundingRect().height());
+    qreal nextY = textItemsOf(entity).first()->boundingRect().height();
     for (int i = 0; i < attributes.size(); ++i) {
-        const QGraphicsTextItem* item = entity->getAttributeItem(i);
+        const QGraphicsTextItem* item = textItemsOf(entity).at(1 + i);
         QCOMPARE(item->pos(), QPointF(5, nextY));
         nextY += item->boundingRect().height();
         w = std::max(w, int(item->boundingRect().width()));
@@ -287,11 +282,11 @@ void TestItems::labelsArePlacedAlongTheSegment()
     line->updatePosition();
 
     QCOMPARE(line->line(), segment);
-    QCOMPARE(centreOfLabel(line->getMultiplicityALabel()), multiplicityA);
-    QCOMPARE(centreOfLabel(line->getMultiplicityBLabel()), multiplicityB);
+    QCOMPARE(centreOfLabel(labelsOf(line).at(1)), multiplicityA);
+    QCOMPARE(centreOfLabel(labelsOf(line).at(2)), multiplicityB);
     if (!qIsNaN(name.x()))
-        QCOMPARE(centreOfLabel(line->getNameLabel()), name);
-    QCOMPARE(line->getNameLabel()->font().pixelSize(), 9);
+        QCOMPARE(centreOfLabel(labelsOf(line).at(0)), name);
+    QCOMPARE(labelsOf(line).at(0)->font().pixelSize(), 9);
 }
 
 void TestItems::connectorsAreDrawnLargerInAddLineMode_data()

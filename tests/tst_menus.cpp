@@ -41,7 +41,6 @@ private slots:
     void connectorCommandsStayWithinTheDiagramBound();
 
 private:
-    Entity* placeEntity(int x, int y) { return scene()->createEntity(x, y, false); }
     // The menu runs inside the press; the release keeps QTest's button state
     // clean for the next press.
     void rightClickAt(const QPointF& at)
@@ -54,16 +53,6 @@ private:
     {
         return entity->pos() + QPointF(12, std::min(entity->rect().height(), 80.0) - 10);
     }
-    template<typename T>
-    QList<T*> itemsOfType() const
-    {
-        QList<T*> found;
-        for (QGraphicsItem* item : scene()->items()) {
-            if (item->type() == T::Type)
-                found.append(static_cast<T*>(item));
-        }
-        return found;
-    }
     static void cancelEditWindow(QWidget* window)
     {
         QVERIFY(window->isVisible());
@@ -75,9 +64,9 @@ static const char noEntry[] = "no such entry";
 
 void TestMenus::entityMenuEntriesAndDelete()
 {
-    Entity* entity = placeEntity(5000, 5000);
-    Entity* right = placeEntity(5400, 5000);
-    Entity* below = placeEntity(5000, 5300);
+    Entity* entity = addEntity(5000, 5000);
+    Entity* right = addEntity(5400, 5000);
+    Entity* below = addEntity(5000, 5300);
     QVERIFY(joinByMouse(entity->connectorAt(Entity::RightSide, 1), right->connectorAt(Entity::LeftSide, 1)));
     QVERIFY(joinByMouse(entity->connectorAt(Entity::BottomSide, 0), below->connectorAt(Entity::TopSide, 0)));
     Line* survivor = joinByMouse(right->connectorAt(Entity::BottomSide, 0), below->connectorAt(Entity::RightSide, 0));
@@ -91,21 +80,21 @@ void TestMenus::entityMenuEntriesAndDelete()
     QCOMPARE(seen, (QStringList{"Select", "Edit", "Delete", "-", "Add Connectors", "Delete Connectors"}));
     QCOMPARE(scene()->selectedItems(), QList<QGraphicsItem*>{entity});
     QVERIFY(app()->isModified());
-    QCOMPARE(itemsOfType<Line>().size(), 3);
-    QCOMPARE(itemsOfType<Connector>().size(), 24);
+    QCOMPARE(itemsOfType<Line>(scene()).size(), 3);
+    QCOMPARE(itemsOfType<Connector>(scene()).size(), 24);
 
     chooseMenuEntry("Select");
     rightClickAt(bodyOf(entity));
     QCOMPARE(scene()->selectedItems(), QList<QGraphicsItem*>{entity});
     chooseMenuEntry("Edit");
     rightClickAt(bodyOf(entity));
-    cancelEditWindow(scene()->getEntityEditWindow());
+    cancelEditWindow(sharedWindow<EntityEditWindow>());
 
     chooseMenuEntry("Delete");
     rightClickAt(bodyOf(entity));
-    QCOMPARE(itemsOfType<Entity>().size(), 2);
-    QVERIFY(!itemsOfType<Entity>().contains(entity));
-    QCOMPARE(itemsOfType<Line>(), QList<Line*>{survivor});
+    QCOMPARE(itemsOfType<Entity>(scene()).size(), 2);
+    QVERIFY(!itemsOfType<Entity>(scene()).contains(entity));
+    QCOMPARE(itemsOfType<Line>(scene()), QList<Line*>{survivor});
     QVERIFY(right->connectorAt(Entity::LeftSide, 1)->isFree());
     QVERIFY(below->connectorAt(Entity::TopSide, 0)->isFree());
 }
@@ -140,7 +129,7 @@ void TestMenus::entityMenuConnectorCommands()
     QFETCH(QString, busy);
     QFETCH(QString, entries);
     QFETCH(QString, expected);
-    Entity* entity = placeEntity(5000, 5000);
+    Entity* entity = addEntity(5000, 5000);
     entity->setHorConnectorCount(counts.section('x', 0, 0).toInt());
     entity->setVerConnectorCount(counts.section('x', 1, 1).toInt());
     entity->updateLayout();
@@ -148,7 +137,7 @@ void TestMenus::entityMenuConnectorCommands()
     const int busyCount = busy.mid(1).toInt();
     QList<Line*> lines;
     for (int i = 0; i < busyCount; ++i) {
-        lines << joinByMouse(entity->connectorAt(busySide, i), placeEntity(4400 + 200 * i, 4500)->connectorAt(0, 0));
+        lines << joinByMouse(entity->connectorAt(busySide, i), addEntity(4400 + 200 * i, 4500)->connectorAt(0, 0));
         QVERIFY(lines.last());
     }
     for (const QChar entry : entries) {
@@ -159,8 +148,8 @@ void TestMenus::entityMenuConnectorCommands()
     const int hor = entity->horConnectorCount();
     const int ver = entity->verConnectorCount();
     QCOMPARE(QStringLiteral("%1x%2").arg(hor).arg(ver), expected);
-    QCOMPARE(itemsOfType<Connector>().size(), 2 * hor + 2 * ver + 8 * busyCount);
-    QCOMPARE(itemsOfType<Line>().size(), busyCount);
+    QCOMPARE(itemsOfType<Connector>(scene()).size(), 2 * hor + 2 * ver + 8 * busyCount);
+    QCOMPARE(itemsOfType<Line>(scene()).size(), busyCount);
     for (Line* line : lines)
         QCOMPARE(line->line().p1(), centreOf(line->startConnector()));
     QVERIFY(entity->rect().width() >= hor * connectorSpacing);
@@ -169,13 +158,13 @@ void TestMenus::entityMenuConnectorCommands()
 
 void TestMenus::lineMenuEntriesAndDelete()
 {
-    Entity* left = placeEntity(4700, 5000);
-    Entity* right = placeEntity(5300, 5000);
+    Entity* left = addEntity(4700, 5000);
+    Entity* right = addEntity(5300, 5000);
     Connector* start = left->connectorAt(Entity::RightSide, 1);
     Connector* end = right->connectorAt(Entity::LeftSide, 1);
     Line* line = joinByMouse(start, end);
     QVERIFY(line);
-    placeEntity(5000, 5300)->setSelected(true);
+    addEntity(5000, 5300)->setSelected(true);
     const QPointF onLine = line->line().pointAt(0.25); // clear of all three labels
 
     QStringList seen;
@@ -188,12 +177,12 @@ void TestMenus::lineMenuEntriesAndDelete()
     QCOMPARE(scene()->selectedItems(), QList<QGraphicsItem*>{line});
     chooseMenuEntry("Edit");
     rightClickAt(onLine);
-    cancelEditWindow(scene()->getLineEditWindow());
+    cancelEditWindow(sharedWindow<LineEditWindow>());
 
     chooseMenuEntry("Delete");
     rightClickAt(onLine);
-    QVERIFY(itemsOfType<Line>().isEmpty());
-    QCOMPARE(itemsOfType<Entity>().size(), 3);
+    QVERIFY(itemsOfType<Line>(scene()).isEmpty());
+    QCOMPARE(itemsOfType<Entity>(scene()).size(), 3);
     QVERIFY(start->isFree());
     QVERIFY(end->isFree());
     Line* again = joinByMouse(end, start);
@@ -214,8 +203,7 @@ void TestMenus::diagramMenuAddsEntityAndKeepsMode()
 {
     QFETCH(int, mode);
     app()->setMode(EditMode(mode));
-    ToolBar* bar = window()->getToolBar();
-    const QList<QToolButton*> buttons{bar->getSelectButton(), bar->getAddEntityButton(), bar->getAddLineButton()};
+    const QList<QToolButton*> buttons{toolButton(SelectButton), toolButton(AddEntityButton), toolButton(AddLineButton)};
     QCOMPARE(buttons[mode]->isChecked(), true);
     app()->setModified(false);
 
@@ -223,9 +211,9 @@ void TestMenus::diagramMenuAddsEntityAndKeepsMode()
     reveal(exact);
     QStringList seen;
     chooseMenuEntry("Add Entity", &seen);
-    scene()->getDiagramMenu()->execAt(view()->viewport()->mapToGlobal(view()->mapFromScene(exact)), exact);
+    sharedWindow<DiagramMenu>()->execAt(view()->viewport()->mapToGlobal(view()->mapFromScene(exact)), exact);
     QCOMPARE(seen, (QStringList{"Select All", "Add Entity"}));
-    QList<Entity*> entities = itemsOfType<Entity>();
+    QList<Entity*> entities = itemsOfType<Entity>(scene());
     QCOMPARE(entities.size(), 1);
     QCOMPARE(entities.first()->pos(), QPointF(120, 40));
     QVERIFY(app()->isModified());
@@ -234,7 +222,7 @@ void TestMenus::diagramMenuAddsEntityAndKeepsMode()
     chooseMenuEntry("Add Entity");
     rightClickAt(pressed);
     const QPointF received = view()->mapToScene(view()->mapFromScene(pressed));
-    QList<Entity*> after = itemsOfType<Entity>();
+    QList<Entity*> after = itemsOfType<Entity>(scene());
     QCOMPARE(after.size(), 2);
     after.removeOne(entities.first());
     QCOMPARE(after.first()->pos(), QPointF(int(received.x()), int(received.y())));
@@ -245,11 +233,11 @@ void TestMenus::diagramMenuAddsEntityAndKeepsMode()
 
 void TestMenus::diagramMenuSelectsAllInsideScene()
 {
-    Entity* left = placeEntity(5000, 5000);
-    Entity* right = placeEntity(5400, 5000);
+    Entity* left = addEntity(5000, 5000);
+    Entity* right = addEntity(5400, 5000);
     Line* line = joinByMouse(left->connectorAt(Entity::RightSide, 1), right->connectorAt(Entity::LeftSide, 1));
     QVERIFY(line);
-    Entity* outside = placeEntity(-500, -500);
+    Entity* outside = addEntity(-500, -500);
     app()->setModified(false);
     const QPointF empty(5200, 5400);
 
@@ -258,7 +246,7 @@ void TestMenus::diagramMenuSelectsAllInsideScene()
     rightClickAt(empty);
     QCOMPARE(seen, (QStringList{"Select All", "Add Entity"}));
     QVERIFY(scene()->selectedItems().isEmpty());
-    QCOMPARE(itemsOfType<Entity>().size(), 3);
+    QCOMPARE(itemsOfType<Entity>(scene()).size(), 3);
 
     chooseMenuEntry("Select All");
     rightClickAt(empty);
@@ -268,8 +256,6 @@ void TestMenus::diagramMenuSelectsAllInsideScene()
     QVERIFY(!app()->isModified());
 }
 
-DIAGRAM_TEST_MAIN(TestMenus)
-#include "tst_menus.moc"
 
 void TestMenus::itemMenuOpensOnceAndLeavesNoGrab_data()
 {
@@ -288,11 +274,11 @@ void TestMenus::itemMenuOpensOnceAndLeavesNoGrab()
 {
     QFETCH(bool, onLine);
     QFETCH(bool, doubleClick);
-    Entity* a = placeEntity(5000, 5000);
-    Entity* b = placeEntity(5300, 5000);
+    Entity* a = addEntity(5000, 5000);
+    Entity* b = addEntity(5300, 5000);
     Line* line = joinByMouse(a->connectorAt(Entity::RightSide, 1), b->connectorAt(Entity::LeftSide, 1));
     QVERIFY(line);
-    QMenu* menu = onLine ? static_cast<QMenu*>(scene()->getLineMenu()) : static_cast<QMenu*>(scene()->getEntityMenu());
+    QMenu* menu = onLine ? static_cast<QMenu*>(sharedWindow<LineMenu>()) : static_cast<QMenu*>(sharedWindow<EntityMenu>());
     int shown = 0;
     connect(menu, &QMenu::aboutToShow, menu, [menu, &shown] {
         ++shown;
@@ -330,25 +316,25 @@ void TestMenus::connectorCommandsStayWithinTheDiagramBound()
     QFETCH(bool, throughWindow);
     constexpr int fullEntities = maxConnectorsPerDiagram / (4 * maxConnectorsPerSide) - 1;
     for (int i = 0; i < fullEntities; ++i) {
-        Entity* full = placeEntity(100 + 400 * (i % 20), 100 + 400 * (i / 20));
+        Entity* full = addEntity(100 + 400 * (i % 20), 100 + 400 * (i / 20));
         full->setHorConnectorCount(maxConnectorsPerSide);
         full->setVerConnectorCount(maxConnectorsPerSide);
     }
     // The last 4,000 connectors of the bound, less the spare, on two entities.
-    Entity* filler = placeEntity(100, 8000);
+    Entity* filler = addEntity(100, 8000);
     filler->setHorConnectorCount(500);
     filler->setVerConnectorCount(500 - spare / 2);
-    Entity* entity = placeEntity(5000, 9000);
+    Entity* entity = addEntity(5000, 9000);
     entity->setHorConnectorCount(500);
     entity->setVerConnectorCount(500);
     entity->updateLayout();
-    QCOMPARE(itemsOfType<Connector>().size(), maxConnectorsPerDiagram - spare);
+    QCOMPARE(itemsOfType<Connector>(scene()).size(), maxConnectorsPerDiagram - spare);
     const int hor = entity->horConnectorCount();
     const int ver = entity->verConnectorCount();
 
     if (throughWindow) {
         entity->openEditWindow();
-        EntityEditWindow* window = scene()->getEntityEditWindow();
+        EntityEditWindow* window = sharedWindow<EntityEditWindow>();
         window->findChild<QLineEdit*>("nameEdit")->setText("Grown");
         window->findChild<QSpinBox*>("verConnectorsSpin")->setValue(ver + 2);
         QTest::mouseClick(window->findChild<QPushButton*>("applyButton"), Qt::LeftButton);
@@ -359,5 +345,8 @@ void TestMenus::connectorCommandsStayWithinTheDiagramBound()
     }
     QCOMPARE(entity->verConnectorCount(), spare ? ver + 1 : ver);
     QCOMPARE(entity->horConnectorCount(), hor);
-    QCOMPARE(itemsOfType<Connector>().size(), maxConnectorsPerDiagram);
+    QCOMPARE(itemsOfType<Connector>(scene()).size(), maxConnectorsPerDiagram);
 }
+
+DIAGRAM_TEST_MAIN(TestMenus)
+#include "tst_menus.moc"

@@ -1,6 +1,8 @@
 #include "support/diagramcheck.h"
+#include "support/filebytes.h"
 #include "support/testsupport.h"
 
+#include "app/diagramreader.h"
 #include "app/mainwindow.h"
 #include "scene/diagramscene.h"
 
@@ -22,30 +24,12 @@
 
 namespace {
 
-QByteArray intBytes(int value)
-{
-    QByteArray bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = char((quint32(value) >> (8 * i)) & 0xff);
-    return bytes;
-}
-
-QByteArray stringBytes(const QByteArray& text)
-{
-    return intBytes(int(text.size())) + text;
-}
-
-QByteArray entityBytes(int x, int y, const QByteArray& name, int hor = 2, int ver = 2)
-{
-    return intBytes(x) + intBytes(y) + stringBytes(name) + intBytes(hor) + intBytes(ver) + intBytes(0);
-}
-
 QByteArray entitiesAt(const QList<QPoint>& places, int hor = 2, int ver = 2)
 {
-    QByteArray bytes = intBytes(int(places.size()));
+    QList<QByteArray> entities;
     for (const QPoint& place : places)
-        bytes += entityBytes(place.x(), place.y(), "A", hor, ver);
-    return bytes + intBytes(0);
+        entities.append(entityRecord("A", hor, ver, {}, place));
+    return diagram(entities, {});
 }
 
 qreal numberAfter(const QByteArray& text, const QString& label)
@@ -68,9 +52,7 @@ qreal statedWidth(const QByteArray& picture)
 // Two entities side by side, joined from A's right side to B's left side.
 QByteArray twoJoinedEntities()
 {
-    return intBytes(2) + entityBytes(100, 50, "A") + entityBytes(400, 50, "B") + intBytes(1) + stringBytes("r")
-           + stringBytes("1") + stringBytes("*") + intBytes(0) + intBytes(1) + intBytes(1) + intBytes(1)
-           + intBytes(3) + intBytes(1);
+    return diagram({entityRecord("A"), entityRecord("B", 2, 2, {}, QPoint(400, 50))}, {lineRecord(0, 1, 1, 1, 3, 1)});
 }
 
 bool isDark(QRgb pixel)
@@ -113,7 +95,6 @@ private slots:
 
 private:
     QString write(const QString& name, const QByteArray& bytes);
-    bool loadIntoScene(const QString& path);
     int run(const QStringList& arguments, QByteArray* errors = nullptr, const std::function<void()>& inChild = {});
 
     QTemporaryDir folder;
@@ -131,15 +112,6 @@ QString TestRender::write(const QString& name, const QByteArray& bytes)
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         return QString();
     return file.fileName();
-}
-
-bool TestRender::loadIntoScene(const QString& path)
-{
-    FILE* file = fopen(QFile::encodeName(path).constData(), "rb");
-    const bool loaded = file && readDiagramInto(scene(), file);
-    if (file)
-        fclose(file);
-    return loaded;
 }
 
 int TestRender::run(const QStringList& arguments, QByteArray* errors, const std::function<void()>& inChild)
@@ -160,7 +132,7 @@ int TestRender::run(const QStringList& arguments, QByteArray* errors, const std:
 void TestRender::pngShowsTheDiagramOnWhite()
 {
     const QString input = write(QStringLiteral("two.diagram"), twoJoinedEntities());
-    QVERIFY(loadIntoScene(input));
+    QCOMPARE(DiagramReader(scene()).read(input), DiagramReader::Read);
     const QRectF items = scene()->itemsBoundingRect();
 
     const QString output = folder.filePath(QStringLiteral("two.png"));
@@ -304,7 +276,7 @@ void TestRender::svgAndPdfStateLargePictures()
     QFETCH(QList<QPoint>, places);
     QFETCH(QString, suffix);
     const QString input = write(QStringLiteral("large.diagram"), entitiesAt(places));
-    QVERIFY(loadIntoScene(input));
+    QCOMPARE(DiagramReader(scene()).read(input), DiagramReader::Read);
     const qreal width = scene()->itemsBoundingRect().width() + 20;
     const QString output = folder.filePath(QStringLiteral("large.") + suffix);
     QCOMPARE(run({input, output}), 0);
@@ -343,7 +315,7 @@ void TestRender::exitsSoonAfterLoading()
     const QString unwritable = folder.filePath(QStringLiteral("nofolder/out.svg"));
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(loadIntoScene(input));
+    QCOMPARE(DiagramReader(scene()).read(input), DiagramReader::Read);
     const qint64 loading = clock.restart();
     QCoreApplication::sendPostedEvents();
     QCOMPARE(run({write(QStringLiteral("two.diagram"), twoJoinedEntities()), unwritable}), 1);

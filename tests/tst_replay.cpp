@@ -1,6 +1,7 @@
 #include "support/diagramcheck.h"
 #include "support/testsupport.h"
 
+#include "app/diagramreader.h"
 #include "app/mainwindow.h"
 #include "scene/diagramscene.h"
 
@@ -37,10 +38,9 @@ void TestReplay::replaysStoredInputs()
 {
     QFETCH(QString, path);
     QFETCH(bool, mustBeAccepted);
-    FILE* file = fopen(QFile::encodeName(path).constData(), "rb");
-    QVERIFY(file);
-    const bool accepted = readDiagramInto(scene(), file);
-    fclose(file);
+    const DiagramReader::Result result = DiagramReader(scene()).read(path);
+    QVERIFY(result != DiagramReader::NotOpened);
+    const bool accepted = result == DiagramReader::Read;
     QCOMPARE(diagramFault(scene()), QString());
     if (mustBeAccepted)
         QVERIFY(accepted);

@@ -220,10 +220,10 @@ void TestSession::roundTrip()
 // when the action returns, and are worked and closed here.
 void TestSession::editOpenWindows()
 {
-    if (scene()->getEntityEditWindow()->isVisible())
-        editEntityWindow(scene()->getEntityEditWindow());
-    if (scene()->getLineEditWindow()->isVisible())
-        editLineWindow(scene()->getLineEditWindow());
+    if (sharedWindow<EntityEditWindow>()->isVisible())
+        editEntityWindow(sharedWindow<EntityEditWindow>());
+    if (sharedWindow<LineEditWindow>()->isVisible())
+        editLineWindow(sharedWindow<LineEditWindow>());
 }
 
 void TestSession::editEntityWindow(EntityEditWindow* window)
@@ -324,7 +324,7 @@ QList<Line*> TestSession::lines() const
     QList<Line*> result;
     for (QGraphicsItem* item : scene()->items()) {
         Line* line = qgraphicsitem_cast<Line*>(item);
-        if (line && line != scene()->getPendingLine())
+        if (line && line != pendingLineOf(scene()))
             result.append(line);
     }
     return result;

@@ -14,6 +14,7 @@
 #include "ui/lineeditwindow.h"
 #include "ui/linemenu.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QGraphicsView>
 #include <QPixmap>
@@ -34,16 +35,23 @@ Entity* addEntity(DiagramScene* scene, int x, int y, const QString& name, const 
 Line* join(DiagramScene* scene, Connector* from, Connector* to, const QString& name, const QString& a,
            const QString& b)
 {
-    Line* line = scene->createLine(nullptr, nullptr);
+    Line* line = scene->createLine(from, to);
     line->setName(name);
     line->setMultiplicityA(a);
     line->setMultiplicityB(b);
-    line->setStartConnector(from);
-    from->setLine(line);
-    line->setEndConnector(to);
-    to->setLine(line);
     line->updatePosition();
     return line;
+}
+
+// The editing windows and menus are windows of their own, shared by all items.
+template<typename Window>
+Window* topLevel()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<Window*>(widget))
+            return window;
+    }
+    return nullptr;
 }
 
 void save(QWidget* widget, const QString& path)
@@ -77,19 +85,19 @@ int main(int argc, char** argv)
     Line* contains = join(scene, order->connectorAt(Entity::BottomSide, 1),
                           product->connectorAt(Entity::TopSide, 0), "contains", "*", "*");
     contains->setSelected(true);
-    window->getView()->centerOn(5100, 5000);
+    window->findChild<QGraphicsView*>()->centerOn(5100, 5000);
     save(window, folder + "/screenshot.png");
 
     order->openEditWindow();
-    save(scene->getEntityEditWindow(), folder + "/entity-editing.png");
-    scene->getEntityEditWindow()->close();
+    save(topLevel<EntityEditWindow>(), folder + "/entity-editing.png");
+    topLevel<EntityEditWindow>()->close();
     contains->openEditWindow();
-    save(scene->getLineEditWindow(), folder + "/line-editing.png");
-    scene->getLineEditWindow()->close();
+    save(topLevel<LineEditWindow>(), folder + "/line-editing.png");
+    topLevel<LineEditWindow>()->close();
 
-    saveMenu(scene->getEntityMenu(), folder + "/entity-menu.png");
-    saveMenu(scene->getLineMenu(), folder + "/line-menu.png");
-    saveMenu(scene->getDiagramMenu(), folder + "/diagram-menu.png");
+    saveMenu(topLevel<EntityMenu>(), folder + "/entity-menu.png");
+    saveMenu(topLevel<LineMenu>(), folder + "/line-menu.png");
+    saveMenu(topLevel<DiagramMenu>(), folder + "/diagram-menu.png");
 
     application.setModified(false);
     return 0;

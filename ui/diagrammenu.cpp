@@ -4,6 +4,7 @@
 #include "items/line.h"
 #include "scene/diagramscene.h"
 
+#include <QAction>
 #include <QGraphicsItem>
 
 DiagramMenu::DiagramMenu(DiagramScene* scene, QWidget* parent)

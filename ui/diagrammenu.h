@@ -19,6 +19,6 @@ public slots:
     void addEntity();
 
 private:
-    DiagramScene* scene;
+    DiagramScene* const scene;
     QPointF scenePos;
 };

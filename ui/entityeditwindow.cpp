@@ -1,14 +1,14 @@
 #include "ui/entityeditwindow.h"
 
 #include "items/entity.h"
-#include "scene/diagramscene.h"
 
-#include <QBoxLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QVBoxLayout>
 
 const QString entityEditWindowTitle = QStringLiteral("Entity editing");
 
@@ -131,7 +131,7 @@ void EntityEditWindow::storeEntity(Entity* entity)
         entity->addAttribute(attributeList->item(row)->text());
     const int hor = horConnectorsSpin->value() - 1;
     const int ver = verConnectorsSpin->value() - 1;
-    if (DiagramScene::of(entity)->allowsConnectorCounts(entity, hor, ver)) {
+    if (entity->allowsConnectorCounts(hor, ver)) {
         entity->setHorConnectorCount(hor);
         entity->setVerConnectorCount(ver);
     }

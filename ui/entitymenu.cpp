@@ -1,7 +1,8 @@
 #include "ui/entitymenu.h"
 
 #include "items/entity.h"
-#include "scene/diagramscene.h"
+
+#include <QAction>
 
 EntityMenu::EntityMenu(QWidget* parent)
     : QMenu(parent)
@@ -47,11 +48,10 @@ void EntityMenu::addConnectorsSlot()
 {
     const int h = entity->horConnectorCount();
     const int v = entity->verConnectorCount();
-    const DiagramScene* diagram = DiagramScene::of(entity);
     if (h < v) {
-        if (h < maxConnectorsPerSide && diagram->allowsConnectorCounts(entity, h + 1, v))
+        if (h < maxConnectorsPerSide && entity->allowsConnectorCounts(h + 1, v))
             entity->setHorConnectorCount(h + 1);
-    } else if (v < maxConnectorsPerSide && diagram->allowsConnectorCounts(entity, h, v + 1)) {
+    } else if (v < maxConnectorsPerSide && entity->allowsConnectorCounts(h, v + 1)) {
         entity->setVerConnectorCount(v + 1);
     }
     entity->updateLayout();

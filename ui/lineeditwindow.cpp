@@ -2,10 +2,11 @@
 
 #include "items/line.h"
 
-#include <QBoxLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 const QString lineEditWindowTitle = QStringLiteral("Line editing");
 

@@ -28,10 +28,10 @@ private:
     void buildLayout();
 
     Line* line = nullptr;
-    QLineEdit* nameEdit;
-    QLineEdit* multiplicityAEdit;
-    QLineEdit* multiplicityBEdit;
-    QPushButton* applyButton;
-    QPushButton* resetButton;
-    QPushButton* cancelButton;
+    QLineEdit* const nameEdit;
+    QLineEdit* const multiplicityAEdit;
+    QLineEdit* const multiplicityBEdit;
+    QPushButton* const applyButton;
+    QPushButton* const resetButton;
+    QPushButton* const cancelButton;
 };

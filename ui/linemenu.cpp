@@ -2,6 +2,8 @@
 
 #include "items/line.h"
 
+#include <QAction>
+
 LineMenu::LineMenu(QWidget* parent)
     : QMenu(parent)
 {

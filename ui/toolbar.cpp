@@ -69,36 +69,6 @@ void ToolBar::makeModeButton(QToolButton* button, const QString& iconPath, const
     button->setToolTip(label + " (" + key.toString() + ")");
 }
 
-QToolButton* ToolBar::getSaveButton() const
-{
-    return saveButton;
-}
-
-QToolButton* ToolBar::getSaveAsButton() const
-{
-    return saveAsButton;
-}
-
-QToolButton* ToolBar::getOpenButton() const
-{
-    return openButton;
-}
-
-QToolButton* ToolBar::getSelectButton() const
-{
-    return selectButton;
-}
-
-QToolButton* ToolBar::getAddEntityButton() const
-{
-    return addEntityButton;
-}
-
-QToolButton* ToolBar::getAddLineButton() const
-{
-    return addLineButton;
-}
-
 void ToolBar::correctToolButtonsCheckedSlot()
 {
     switch (application->getMode()) {

@@ -14,13 +14,6 @@ class ToolBar : public QToolBar
 public:
     ToolBar(Application* application, QWidget* parent);
 
-    QToolButton* getSaveButton() const;
-    QToolButton* getSaveAsButton() const;
-    QToolButton* getOpenButton() const;
-    QToolButton* getSelectButton() const;
-    QToolButton* getAddEntityButton() const;
-    QToolButton* getAddLineButton() const;
-
 public slots:
     void correctToolButtonsCheckedSlot();
     void diagramChangedSlot(bool changed);
@@ -29,14 +22,14 @@ private:
     void makeModeButton(QToolButton* button, const QString& iconPath, const QString& label,
                         const QKeySequence& key);
 
-    Application* application;
-    QButtonGroup* modeButtonGroup;
-    QToolButton* saveButton;
-    QToolButton* saveAsButton;
-    QToolButton* openButton;
-    QToolButton* selectButton;
-    QToolButton* addEntityButton;
-    QToolButton* addLineButton;
+    Application* const application;
+    QButtonGroup* const modeButtonGroup;
+    QToolButton* const saveButton;
+    QToolButton* const saveAsButton;
+    QToolButton* const openButton;
+    QToolButton* const selectButton;
+    QToolButton* const addEntityButton;
+    QToolButton* const addLineButton;
     // Loaded once: the save button switches between them on every change of
     // the diagram, which happens for each of thousands of items being read.
     const QIcon diskIcon;

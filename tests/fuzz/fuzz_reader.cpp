@@ -2,6 +2,7 @@
 // the open command does, then checks the scene's invariants; a file that was
 // accepted must survive a save and a second read unchanged.
 #include "app/application.h"
+#include "app/diagramreader.h"
 #include "app/mainwindow.h"
 #include "scene/diagramscene.h"
 #include "support/diagramcheck.h"
@@ -47,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     DiagramScene* scene = application()->getMainWindow()->getScene();
     FILE* file = openBytes(data, size);
-    const bool accepted = readDiagramInto(scene, file);
+    const bool accepted = DiagramReader(scene).read(file) == DiagramReader::Read;
     fclose(file);
     QString fault = diagramFault(scene);
     if (fault.isEmpty() && accepted)

@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <cstdio>
-
 class DiagramScene;
 
 // What broke in the scene's ownership web and geometry, or an empty string
@@ -15,10 +13,6 @@ QString diagramFault(const DiagramScene* scene);
 // its texts and the connectors it joins. Only what lies inside the scene
 // rectangle counts, as only that is saved.
 QString describeDiagram(const DiagramScene* scene);
-
-// Reads a diagram file into the scene the way the open command does: the
-// scene is cleared first, and again when the file is refused.
-bool readDiagramInto(DiagramScene* scene, FILE* file);
 
 // Saves the scene to memory and reads it back; returns what differs, or an
 // empty string when the diagram came back the same.

@@ -2,10 +2,13 @@
 
 #include "app/mainwindow.h"
 #include "items/connector.h"
+#include "items/entity.h"
 #include "items/line.h"
+#include "items/linelabel.h"
+#include "scene/diagramscene.h"
 #include "ui/entityeditwindow.h"
 #include "ui/lineeditwindow.h"
-#include "scene/diagramscene.h"
+#include "ui/toolbar.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -13,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QGraphicsTextItem>
 #include <QGraphicsView>
 #include <QMenu>
 #include <QMessageBox>
@@ -21,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -212,7 +217,7 @@ void ApplicationFixture::startApplication()
 // An edit window left open would mean a test ended inside an edit.
 void ApplicationFixture::stopApplication()
 {
-    const bool editing = scene()->getEntityEditWindow()->isVisible() || scene()->getLineEditWindow()->isVisible();
+    const bool editing = sharedWindow<EntityEditWindow>()->isVisible() || sharedWindow<LineEditWindow>()->isVisible();
     answerer.reset();
     application.reset();
     QVERIFY2(QTest::currentTestFailed() || !editing, "an edit window was left open");
@@ -235,7 +240,18 @@ DiagramScene* ApplicationFixture::scene() const
 
 QGraphicsView* ApplicationFixture::view() const
 {
-    return window()->getView();
+    return window()->findChild<QGraphicsView*>();
+}
+
+QToolButton* ApplicationFixture::toolButton(ToolButton which) const
+{
+    const auto* bar = window()->findChild<ToolBar*>();
+    QList<QToolButton*> buttons;
+    for (QAction* action : bar->actions()) {
+        if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action)))
+            buttons.append(button);
+    }
+    return buttons.at(which);
 }
 
 void ApplicationFixture::reveal(const QPointF& scenePos)
@@ -300,6 +316,25 @@ Line* ApplicationFixture::joinByMouse(Connector* from, Connector* to, EditMode m
 void ApplicationFixture::pressKey(Qt::Key key)
 {
     QTest::keyClick(window(), key);
+}
+
+Entity* ApplicationFixture::placeEntity(const QPointF& at, const QString& name)
+{
+    toolButton(AddEntityButton)->click();
+    clickAt(at);
+    for (QGraphicsItem* item : scene()->items(at + QPointF(2, 2))) {
+        if (auto* entity = qgraphicsitem_cast<Entity*>(item)) {
+            entity->setName(name);
+            entity->updateLayout();
+            return entity;
+        }
+    }
+    return nullptr;
+}
+
+Entity* ApplicationFixture::addEntity(int x, int y)
+{
+    return scene()->createEntity(x, y, false);
 }
 
 void expectModal(ModalAnswer answer)
@@ -405,6 +440,40 @@ void answerFileDialog(const QString& path)
 QPointF centreOf(const Connector* connector)
 {
     return connector->centre();
+}
+
+QPointF truncated(const QPointF& point)
+{
+    return QPointF(int(point.x()), int(point.y()));
+}
+
+Line* pendingLineOf(const DiagramScene* scene)
+{
+    for (Line* line : itemsOfType<Line>(scene)) {
+        if (!line->endConnector())
+            return line;
+    }
+    return nullptr;
+}
+
+// Children come in stacking order, and the texts all share one z-value, so
+// they come in the order they were added.
+QList<QGraphicsTextItem*> textItemsOf(const Entity* entity)
+{
+    QList<QGraphicsTextItem*> texts;
+    for (QGraphicsItem* child : entity->childItems()) {
+        if (child->type() == QGraphicsTextItem::Type)
+            texts.append(static_cast<QGraphicsTextItem*>(child));
+    }
+    return texts;
+}
+
+QList<LineLabel*> labelsOf(const Line* line)
+{
+    QList<LineLabel*> labels;
+    for (QGraphicsItem* child : line->childItems())
+        labels.append(static_cast<LineLabel*>(child));
+    return labels;
 }
 
 QByteArray fileBytes(const QString& path)

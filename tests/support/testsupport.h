@@ -10,17 +10,29 @@
 #include <functional>
 #include <memory>
 
+#include <QApplication>
+#include <QGraphicsItem>
+#include <QGraphicsScene>
+
 class Connector;
 class DiagramScene;
 class Entity;
 class Line;
+class LineLabel;
 class MainWindow;
+class QGraphicsTextItem;
 class QGraphicsView;
+class QToolButton;
 class QWidget;
 
+// The tool bar's buttons in their order on the bar.
+enum ToolButton { SaveButton, SaveAsButton, OpenButton, SelectButton, AddEntityButton, AddLineButton };
+
 // Every test function gets a fresh application, so no state leaks from one
-// test into the next. Test classes derive from this and call startApplication()
-// in init() and stopApplication() in cleanup().
+// test into the next: the application holds the document state and builds its
+// one main window when it is made, so only a new one starts a new document.
+// Test classes derive from this and call startApplication() in init() and
+// stopApplication() in cleanup().
 class ApplicationFixture
 {
 protected:
@@ -31,6 +43,7 @@ protected:
     MainWindow* window() const;
     DiagramScene* scene() const;
     QGraphicsView* view() const;
+    QToolButton* toolButton(ToolButton which) const;
 
     void pressAt(const QPointF& scenePos, Qt::MouseButton button = Qt::LeftButton);
     void clickAt(const QPointF& scenePos, Qt::MouseButton button = Qt::LeftButton);
@@ -41,6 +54,12 @@ protected:
     // then switches to modeAfter; returns the new line, or none if refused.
     Line* joinByMouse(Connector* from, Connector* to, EditMode modeAfter = SelectMode);
     void pressKey(Qt::Key key);
+    // Places an entity with a click in add-entity mode, reached through the
+    // tool bar (after a file dialog the main window need not be active again,
+    // and its shortcuts would not fire), and names it.
+    Entity* placeEntity(const QPointF& at, const QString& name);
+    // Creates an entity through the scene, as the file reader and the menus do.
+    Entity* addEntity(int x, int y);
 
     // Shows the item at scenePos in the view, so that mouse events reach it.
     void reveal(const QPointF& scenePos);
@@ -91,6 +110,38 @@ void answerMessageBox(const QString& buttonText, QString* seen = nullptr);
 void answerFileDialog(const QString& path);
 
 QPointF centreOf(const Connector* connector);
+QPointF truncated(const QPointF& point);
+
+// The scene's items of one item class, topmost first.
+template<typename Item>
+QList<Item*> itemsOfType(const QGraphicsScene* scene)
+{
+    QList<Item*> found;
+    for (QGraphicsItem* item : scene->items()) {
+        if (Item* typed = qgraphicsitem_cast<Item*>(item))
+            found.append(typed);
+    }
+    return found;
+}
+
+// The line being drawn in add-line mode, which has no end connector, or none.
+Line* pendingLineOf(const DiagramScene* scene);
+// An entity's texts, the name first and then the attributes in order.
+QList<QGraphicsTextItem*> textItemsOf(const Entity* entity);
+// A line's labels: name, multiplicity A, multiplicity B.
+QList<LineLabel*> labelsOf(const Line* line);
+
+// The editing windows and the menus are windows of their own, one of each
+// shared by every item.
+template<typename Window>
+Window* sharedWindow()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<Window*>(widget))
+            return window;
+    }
+    return nullptr;
+}
 
 // A file's bytes, or none when it cannot be read.
 QByteArray fileBytes(const QString& path);
