@@ -10,6 +10,8 @@
 #include <QSaveFile>
 #include <QSet>
 
+#include <utility>
+
 #include <unistd.h>
 
 DiagramWriter::DiagramWriter(const DiagramScene* scene)

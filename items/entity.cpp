@@ -13,6 +13,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <utility>
 
 const QString defaultEntityName = QStringLiteral("Unknown");
 

@@ -16,6 +16,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <utility>
 
 const QColor backgroundColor(255, 255, 255, 255);
 

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include <algorithm>
+
 class TestEditWindows : public QObject, private ApplicationFixture
 {
     Q_OBJECT

@@ -11,6 +11,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace {
 
 QPointF centreOfLabel(const QGraphicsTextItem* label)

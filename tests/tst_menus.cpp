@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <algorithm>
+
 class TestMenus : public QObject, private ApplicationFixture
 {
     Q_OBJECT

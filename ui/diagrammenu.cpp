@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QGraphicsItem>
 
+#include <utility>
+
 DiagramMenu::DiagramMenu(DiagramScene* scene, QWidget* parent)
     : QMenu(parent)
     , scene(scene)

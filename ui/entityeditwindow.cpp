@@ -10,6 +10,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 const QString entityEditWindowTitle = QStringLiteral("Entity editing");
 
 namespace {

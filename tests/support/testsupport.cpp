@@ -27,6 +27,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <utility>
+
 namespace {
 
 int argumentCount = 1;
