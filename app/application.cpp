@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QShortcut>
+#include <QUndoStack>
 
 const QString applicationTitle = QStringLiteral("Diagram Editor");
 const QKeySequence closeKey(Qt::Key_Escape);
@@ -40,6 +41,16 @@ void Application::createShortcuts()
     connect(select, &QShortcut::activated, this, &Application::setSelectModeSlot);
     connect(addEntity, &QShortcut::activated, this, &Application::setAddEntityModeSlot);
     connect(addLine, &QShortcut::activated, this, &Application::setAddLineModeSlot);
+    auto* undo = new QShortcut(mainWindow);
+    auto* redo = new QShortcut(mainWindow);
+    undo->setKeys(QKeySequence::Undo);
+    // Ctrl+Y as well, which users of other systems expect.
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y)))
+        redoKeys.append(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    redo->setKeys(redoKeys);
+    connect(undo, &QShortcut::activated, this, &Application::undoSlot);
+    connect(redo, &QShortcut::activated, this, &Application::redoSlot);
 }
 
 EditMode Application::getMode() const
@@ -87,6 +98,25 @@ void Application::setAddEntityModeSlot()
 void Application::setAddLineModeSlot()
 {
     setMode(AddLineMode);
+}
+
+void Application::undoSlot()
+{
+    if (mainWindow->getScene()->undo())
+        followHistory();
+}
+
+void Application::redoSlot()
+{
+    if (mainWindow->getScene()->redo())
+        followHistory();
+}
+
+// Back at the step that was saved (or opened, or started from), the diagram
+// is as its file holds it.
+void Application::followHistory()
+{
+    setModified(!mainWindow->getScene()->undoStack()->isClean());
 }
 
 void Application::chooseFileName(const QString& name)
@@ -164,8 +194,10 @@ void Application::openSlot()
 // byte of the new one is written, and the diagram stays modified.
 void Application::writeDiagramFile()
 {
-    if (DiagramWriter(mainWindow->getScene()).write(fileName))
+    if (DiagramWriter(mainWindow->getScene()).write(fileName)) {
+        mainWindow->getScene()->undoStack()->setClean();
         return;
+    }
     showMessage(QStringLiteral("File writing error."));
     setModified(true);
 }

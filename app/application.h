@@ -54,10 +54,13 @@ public slots:
     void setSelectModeSlot();
     void setAddEntityModeSlot();
     void setAddLineModeSlot();
+    void undoSlot();
+    void redoSlot();
 
 private:
     void chooseFileName(const QString& name);
     void createShortcuts();
+    void followHistory();
 
     EditMode mode = SelectMode;
     bool modified = false;

@@ -369,12 +369,28 @@ void Entity::mousePressEvent(QGraphicsSceneMouseEvent* event)
 // re-routed, not only those of the entity under the pointer.
 void Entity::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
 {
-    QGraphicsRectItem::mouseMoveEvent(event);
     const QList<Entity*> moved = movedWith(this);
-    if (event->buttons() & Qt::LeftButton)
+    const bool dragging = event->buttons() & Qt::LeftButton;
+    // A drag whose step another change ended (an undo key while the button is
+    // held) goes on as a step of its own.
+    const QList<QGraphicsItem*> items(moved.cbegin(), moved.cend());
+    if (dragging && itemRegistry && !itemRegistry->isChangeOpen(dragChange))
+        dragChange = itemRegistry->beginChange(items, QStringLiteral("Move"));
+    else if (dragging && itemRegistry)
+        itemRegistry->includeInChange(dragChange, items);
+    QGraphicsRectItem::mouseMoveEvent(event);
+    if (dragging)
         keepInsideScene(moved);
     for (Entity* entity : moved)
         entity->updateLinePositions();
+}
+
+// However many moves it took, a drag is one step.
+void Entity::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (itemRegistry)
+        itemRegistry->endChange(std::exchange(dragChange, 0));
+    QGraphicsRectItem::mouseReleaseEvent(event);
 }
 
 QList<Entity*> Entity::movedWith(Entity* grabbed)

@@ -80,6 +80,7 @@ public:
 protected:
     void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
     void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
+    void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
     void mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event) override;
 
 private:
@@ -102,4 +103,6 @@ private:
     int m_horConnectorCount;
     int m_verConnectorCount;
     int m_fileIndex = 0;
+    // The undo step of a drag of this entity, open from its first move to the release.
+    int dragChange = 0;
 };

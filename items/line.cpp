@@ -92,8 +92,8 @@ Line::Line(const DiagramFile::LineRecord& record, LineEditWindow* editWindow, Li
 // A pending line never registered itself, so it frees no connector.
 Line::~Line()
 {
-    if (registry)
-        registry->forget(this);
+    if (itemRegistry)
+        itemRegistry->forget(this);
     if (!m_endConnector)
         return;
     m_startConnector->clearLine();
@@ -229,7 +229,12 @@ void Line::attach(Connector* start, Connector* end)
 
 void Line::setRegistry(ItemRegistry* registry)
 {
-    this->registry = registry;
+    itemRegistry = registry;
+}
+
+ItemRegistry* Line::registry() const
+{
+    return itemRegistry;
 }
 
 void Line::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)

@@ -50,6 +50,7 @@ public:
     void readRecord(FILE* file, const QList<Entity*>& entities);
 
     void setRegistry(ItemRegistry* registry);
+    ItemRegistry* registry() const;
 
 protected:
     void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
@@ -61,7 +62,7 @@ private:
 
     LineEditWindow* const editWindow;
     LineMenu* const menu;
-    ItemRegistry* registry = nullptr;
+    ItemRegistry* itemRegistry = nullptr;
     Connector* m_startConnector;
     Connector* m_endConnector;
     LineLabel* const nameLabel;

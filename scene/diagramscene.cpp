@@ -2,9 +2,11 @@
 
 #include "app/application.h"
 #include "items/connector.h"
+#include "items/diagramchange.h"
 #include "items/entity.h"
 #include "items/line.h"
 #include "scene/activationfilter.h"
+#include "scene/diagramchangecommand.h"
 #include "ui/diagrammenu.h"
 #include "ui/entityeditwindow.h"
 #include "ui/entitymenu.h"
@@ -14,11 +16,18 @@
 #include <QGraphicsSceneMouseEvent>
 #include <QPainterPath>
 #include <QTransform>
+#include <QUndoStack>
 
 #include <algorithm>
 #include <utility>
 
 const QColor backgroundColor(255, 255, 255, 255);
+
+namespace {
+
+constexpr int undoLimit = 1000;
+
+} // namespace
 
 DiagramScene::DiagramScene(Application* application, QObject* parent)
     : QGraphicsScene(parent)
@@ -28,7 +37,9 @@ DiagramScene::DiagramScene(Application* application, QObject* parent)
     , entityMenu(new EntityMenu(nullptr))
     , lineEditWindow(new LineEditWindow(nullptr))
     , lineMenu(new LineMenu(nullptr))
+    , history(new QUndoStack(this))
 {
+    history->setUndoLimit(undoLimit);
     setBackgroundBrush(QBrush(backgroundColor, Qt::SolidPattern));
     setSceneRect(0, 0, 10000, 10000);
     installEventFilter(new ActivationFilter(this));
@@ -51,8 +62,9 @@ DiagramScene::~DiagramScene()
 
 Entity* DiagramScene::createEntity(int x, int y, bool returnToSelectMode)
 {
+    const DiagramChange change(this, {}, QStringLiteral("Place entity"));
     markModified();
-    auto* entity = remember(new Entity(application, x, y, entityEditWindow, entityMenu, nullptr));
+    auto* entity = remember(new Entity(application, x, y, entityEditWindow, entityMenu, nullptr), nextAddition);
     if (returnToSelectMode)
         application->setMode(SelectMode);
     return entity;
@@ -61,19 +73,19 @@ Entity* DiagramScene::createEntity(int x, int y, bool returnToSelectMode)
 Entity* DiagramScene::createEntity(const DiagramFile::EntityRecord& record)
 {
     markModified();
-    return remember(new Entity(application, record, entityEditWindow, entityMenu, nullptr));
+    return remember(new Entity(application, record, entityEditWindow, entityMenu, nullptr), nextAddition);
 }
 
 Line* DiagramScene::createLine(const DiagramFile::LineRecord& record)
 {
     markModified();
-    return remember(new Line(record, lineEditWindow, lineMenu, nullptr));
+    return remember(new Line(record, lineEditWindow, lineMenu, nullptr), nextAddition);
 }
 
 Line* DiagramScene::createLine(Connector* start, Connector* end)
 {
     markModified();
-    auto* line = remember(new Line(start, end, lineEditWindow, lineMenu, nullptr));
+    auto* line = remember(new Line(start, end, lineEditWindow, lineMenu, nullptr), nextAddition);
     if (start && pendingLine) {
         line->setName(pendingLine->name());
         line->setMultiplicityA(pendingLine->multiplicityA());
@@ -82,11 +94,18 @@ Line* DiagramScene::createLine(Connector* start, Connector* end)
     return line;
 }
 
+// An item made again under its old number goes back to its old place among
+// the items stacked with it.
 template<typename Item>
-Item* DiagramScene::remember(Item* item)
+Item* DiagramScene::remember(Item* item, quint64 number)
 {
     addItem(item);
-    addedOrder.insert(item, nextAddition++);
+    const auto above = itemsByOrder.upperBound(number);
+    if (above != itemsByOrder.end())
+        item->stackBefore(above.value());
+    addedOrder.insert(item, number);
+    itemsByOrder.insert(number, item);
+    nextAddition = std::max(nextAddition, number + 1);
     item->setRegistry(this);
     return item;
 }
@@ -99,7 +118,7 @@ void DiagramScene::markModified()
 
 void DiagramScene::forget(const QGraphicsItem* item)
 {
-    addedOrder.remove(item);
+    itemsByOrder.remove(addedOrder.take(item));
 }
 
 // The same items, in the same order (topmost first), as the scene's query for
@@ -110,13 +129,13 @@ void DiagramScene::itemsInSceneRect(QList<Entity*>& entities, QList<Line*>& line
     QList<QPair<quint64, QGraphicsItem*>> inside;
     QPainterPath border;
     border.addRect(sceneRect());
-    for (auto it = addedOrder.cbegin(); it != addedOrder.cend(); ++it) {
-        auto* item = const_cast<QGraphicsItem*>(it.key());
+    for (auto it = itemsByOrder.cbegin(); it != itemsByOrder.cend(); ++it) {
+        QGraphicsItem* item = it.value();
         const QRectF bounds = item->sceneBoundingRect();
         if (!sceneRect().intersects(bounds))
             continue;
         if (sceneRect().contains(bounds) || item->collidesWithPath(item->mapFromScene(border)))
-            inside.append(qMakePair(it.value(), item));
+            inside.append(qMakePair(it.key(), item));
     }
     // The toolkit stacks siblings by z-value first and, among equal ones, by
     // the order they were added in.
@@ -138,8 +157,8 @@ void DiagramScene::itemsInSceneRect(QList<Entity*>& entities, QList<Line*>& line
 bool DiagramScene::allowsConnectorCounts(const Entity* entity, int hor, int ver) const
 {
     qint64 total = 0;
-    for (auto it = addedOrder.cbegin(); it != addedOrder.cend(); ++it) {
-        if (const Entity* other = qgraphicsitem_cast<const Entity*>(it.key()); other && other != entity)
+    for (const QGraphicsItem* item : itemsByOrder) {
+        if (const Entity* other = qgraphicsitem_cast<const Entity*>(item); other && other != entity)
             total += other->totalConnectorCount();
     }
     return total + Entity::connectorsFor(hor, ver) <= maxConnectorsPerDiagram;
@@ -159,7 +178,9 @@ Connector* DiagramScene::findConnectorAt(const QPointF& scenePos) const
 void DiagramScene::clearDiagram()
 {
     addLineEndModeDisableSlot();
+    openChange.reset();
     clear();
+    history->clear();
 }
 
 void DiagramScene::connectorRemoved(const Connector* connector)
@@ -173,6 +194,7 @@ void DiagramScene::connectorRemoved(const Connector* connector)
 void DiagramScene::deleteSelected()
 {
     QList<QGraphicsItem*> selected = selectedItems();
+    const DiagramChange change(this, selected, QStringLiteral("Delete"));
     const bool deletesAny = !selected.isEmpty();
     for (auto it = selected.begin(); it != selected.end();) {
         if ((*it)->type() == Line::Type) {
@@ -193,6 +215,7 @@ void DiagramScene::addLineEndModeDisableSlot()
     addLineEndMode = false;
     delete pendingLine;
     pendingLine = nullptr;
+    lineEndMergeKey = 0;
 }
 
 void DiagramScene::mousePressEvent(QGraphicsSceneMouseEvent* event)
@@ -258,6 +281,9 @@ void DiagramScene::startLine(QGraphicsSceneMouseEvent* event)
         pendingLine = new Line(k, nullptr, nullptr, nullptr, nullptr);
     } else {
         Line* old = k->line();
+        const DiagramChange change(this, {old}, QStringLiteral("Move line end"));
+        lineEndMergeKey = ++lastMergeKey;
+        openChange->mergeKey = lineEndMergeKey;
         pendingLine = new Line(old->otherConnector(k), nullptr, nullptr, nullptr, nullptr);
         pendingLine->setName(old->name());
         pendingLine->setMultiplicityA(old->multiplicityA());
@@ -276,6 +302,8 @@ void DiagramScene::finishLine(const QPointF& scenePos)
     Connector* target = findConnectorAt(scenePos);
     if (!canFinishAt(target))
         return;
+    const DiagramChange change(this, {}, QStringLiteral("Draw line"));
+    openChange->mergeKey = lineEndMergeKey;
     createLine(pendingLine->startConnector(), target);
     addLineEndModeDisableSlot();
 }
@@ -296,4 +324,247 @@ void DiagramScene::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
         return;
     }
     QGraphicsScene::mouseMoveEvent(event);
+}
+
+QUndoStack* DiagramScene::undoStack() const
+{
+    return history;
+}
+
+bool DiagramScene::undo()
+{
+    addLineEndModeDisableSlot();
+    endOpenChange();
+    if (!history->canUndo())
+        return false;
+    history->undo();
+    return true;
+}
+
+bool DiagramScene::redo()
+{
+    addLineEndModeDisableSlot();
+    endOpenChange();
+    if (!history->canRedo())
+        return false;
+    history->redo();
+    return true;
+}
+
+int DiagramScene::beginChange(const QList<QGraphicsItem*>& items, const QString& text)
+{
+    endOpenChange();
+    openChange = OpenChange{++lastChange, text, snapshotOf(numbersOf(items)), nextAddition, 0};
+    return lastChange;
+}
+
+void DiagramScene::includeInChange(int change, const QList<QGraphicsItem*>& items)
+{
+    if (!isChangeOpen(change))
+        return;
+    QSet<quint64> joining = numbersOf(items) - openChange->before.covered;
+    if (joining.isEmpty())
+        return;
+    const DiagramSnapshot joined = snapshotOf(joining);
+    DiagramSnapshot& before = openChange->before;
+    before.covered |= joining;
+    before.entities.insert(joined.entities);
+    before.lines.insert(joined.lines);
+}
+
+// An entity comes with every line it carries.
+QSet<quint64> DiagramScene::numbersOf(const QList<QGraphicsItem*>& items) const
+{
+    QSet<quint64> numbers;
+    for (const QGraphicsItem* item : items) {
+        if (!addedOrder.contains(item))
+            continue;
+        numbers.insert(addedOrder.value(item));
+        const Entity* entity = qgraphicsitem_cast<const Entity*>(item);
+        for (int side = 0; entity && side < Entity::sideCount; ++side) {
+            for (int i = 0; i < entity->connectorCount(side); ++i) {
+                if (const Line* line = entity->connectorAt(side, i)->line())
+                    numbers.insert(addedOrder.value(line));
+            }
+        }
+    }
+    return numbers;
+}
+
+// Whatever was added since the change began belongs to it; a change that left
+// everything as it was is no step.
+void DiagramScene::endChange(int change)
+{
+    if (!openChange || openChange->number != change)
+        return;
+    OpenChange ended = std::move(*openChange);
+    openChange.reset();
+    QSet<quint64> covered = ended.before.covered;
+    for (auto it = itemsByOrder.lowerBound(ended.firstAddition); it != itemsByOrder.end(); ++it)
+        covered.insert(it.key());
+    const DiagramSnapshot after = snapshotOf(covered);
+    ended.before.covered = covered;
+    if (after != ended.before)
+        history->push(new DiagramChangeCommand(this, ended.before, after, ended.text, ended.mergeKey));
+}
+
+bool DiagramScene::isChangeOpen(int change) const
+{
+    return openChange && openChange->number == change;
+}
+
+void DiagramScene::endOpenChange()
+{
+    if (openChange)
+        endChange(openChange->number);
+}
+
+DiagramSnapshot DiagramScene::snapshotOf(const QSet<quint64>& numbers) const
+{
+    DiagramSnapshot snapshot;
+    snapshot.covered = numbers;
+    for (const quint64 number : numbers) {
+        const QGraphicsItem* item = itemsByOrder.value(number);
+        if (const Entity* entity = qgraphicsitem_cast<const Entity*>(item))
+            snapshot.entities.insert(number, stateOf(entity));
+        else if (const Line* line = qgraphicsitem_cast<const Line*>(item))
+            snapshot.lines.insert(number, stateOf(line));
+    }
+    return snapshot;
+}
+
+DiagramSnapshot::EntityState DiagramScene::stateOf(const Entity* entity) const
+{
+    DiagramSnapshot::EntityState state;
+    state.pos = entity->pos();
+    state.z = entity->zValue();
+    state.record.x = int(state.pos.x());
+    state.record.y = int(state.pos.y());
+    state.record.name = entity->name();
+    state.record.horConnectorCount = entity->horConnectorCount();
+    state.record.verConnectorCount = entity->verConnectorCount();
+    for (int i = 0; i < entity->attributeCount(); ++i)
+        state.record.attributes.append(entity->attributeName(i));
+    return state;
+}
+
+DiagramSnapshot::LineState DiagramScene::stateOf(const Line* line) const
+{
+    return {line->zValue(),           line->name(), line->multiplicityA(), line->multiplicityB(),
+            endOf(line->startConnector()), endOf(line->endConnector())};
+}
+
+DiagramSnapshot::End DiagramScene::endOf(const Connector* connector) const
+{
+    return {addedOrder.value(connector->entity()), connector->side(), connector->index()};
+}
+
+Connector* DiagramScene::connectorAt(const DiagramSnapshot::End& end) const
+{
+    return static_cast<Entity*>(itemsByOrder.value(end.entity))->connectorAt(end.side, end.index);
+}
+
+Entity* DiagramScene::makeEntity(quint64 number, const DiagramSnapshot::EntityState& state)
+{
+    markModified();
+    auto* entity = remember(new Entity(application, state.record, entityEditWindow, entityMenu, nullptr), number);
+    entity->setPos(state.pos);
+    entity->setZValue(state.z);
+    return entity;
+}
+
+Line* DiagramScene::makeLine(quint64 number, const DiagramSnapshot::LineState& state)
+{
+    DiagramFile::LineRecord record;
+    record.name = state.name;
+    record.multiplicityA = state.multiplicityA;
+    record.multiplicityB = state.multiplicityB;
+    record.start = connectorAt(state.start);
+    record.end = connectorAt(state.end);
+    markModified();
+    auto* line = remember(new Line(record, lineEditWindow, lineMenu, nullptr), number);
+    line->setZValue(state.z);
+    return line;
+}
+
+namespace {
+
+void setState(Entity* entity, const DiagramSnapshot::EntityState& state)
+{
+    entity->setPos(state.pos);
+    entity->setZValue(state.z);
+    const DiagramFile::EntityRecord& record = state.record;
+    if (entity->name() != record.name)
+        entity->setName(record.name);
+    QStringList attributes;
+    for (int i = 0; i < entity->attributeCount(); ++i)
+        attributes.append(entity->attributeName(i));
+    if (attributes != record.attributes) {
+        entity->clearAttributes();
+        for (const QString& text : record.attributes)
+            entity->addAttribute(text);
+    }
+    if (entity->horConnectorCount() != record.horConnectorCount)
+        entity->setHorConnectorCount(record.horConnectorCount);
+    if (entity->verConnectorCount() != record.verConnectorCount)
+        entity->setVerConnectorCount(record.verConnectorCount);
+}
+
+void attach(Line* line, Connector* start, Connector* end)
+{
+    line->setStartConnector(start);
+    start->setLine(line);
+    line->setEndConnector(end);
+    end->setLine(line);
+}
+
+} // namespace
+
+// Lines that stay let go of their connectors before any entity changes its
+// counts, since a resized side renumbers its connectors; they attach again to
+// the connectors their state names once every entity is in its state.
+void DiagramScene::restore(const DiagramSnapshot& from, const DiagramSnapshot& to)
+{
+    for (auto it = from.lines.cbegin(); it != from.lines.cend(); ++it) {
+        if (!to.lines.contains(it.key()))
+            delete itemsByOrder.value(it.key());
+    }
+    for (auto it = from.entities.cbegin(); it != from.entities.cend(); ++it) {
+        if (!to.entities.contains(it.key()))
+            delete itemsByOrder.value(it.key());
+    }
+    QList<Line*> staying;
+    for (auto it = to.lines.cbegin(); it != to.lines.cend(); ++it) {
+        if (!from.lines.contains(it.key()))
+            continue;
+        auto* line = static_cast<Line*>(itemsByOrder.value(it.key()));
+        line->startConnector()->clearLine();
+        line->endConnector()->clearLine();
+        staying.append(line);
+    }
+    QList<Entity*> entities;
+    for (auto it = to.entities.cbegin(); it != to.entities.cend(); ++it) {
+        if (from.entities.contains(it.key())) {
+            auto* entity = static_cast<Entity*>(itemsByOrder.value(it.key()));
+            setState(entity, it.value());
+            entities.append(entity);
+        } else {
+            entities.append(makeEntity(it.key(), it.value()));
+        }
+    }
+    for (Line* line : std::as_const(staying)) {
+        const DiagramSnapshot::LineState& state = to.lines.value(addedOrder.value(line));
+        line->setZValue(state.z);
+        line->setName(state.name);
+        line->setMultiplicityA(state.multiplicityA);
+        line->setMultiplicityB(state.multiplicityB);
+        attach(line, connectorAt(state.start), connectorAt(state.end));
+        line->updatePosition();
+    }
+    for (auto it = to.lines.cbegin(); it != to.lines.cend(); ++it) {
+        if (!from.lines.contains(it.key()))
+            makeLine(it.key(), it.value());
+    }
+    for (Entity* entity : std::as_const(entities))
+        entity->updateLayout();
 }

@@ -3,9 +3,14 @@
 #include "items/diagramfile.h"
 #include "items/itemregistry.h"
 
+#include "scene/diagramsnapshot.h"
+
 #include <QColor>
 #include <QGraphicsScene>
 #include <QHash>
+#include <QMap>
+
+#include <optional>
 
 class Application;
 class Connector;
@@ -16,6 +21,7 @@ class EntityMenu;
 class Line;
 class LineEditWindow;
 class LineMenu;
+class QUndoStack;
 
 extern const QColor backgroundColor;
 
@@ -37,6 +43,17 @@ public:
     void clearDiagram();
     void itemsInSceneRect(QList<Entity*>& entities, QList<Line*>& lines) const;
 
+    // The undo history: one step per change of the user's. Clearing the scene
+    // clears it.
+    QUndoStack* undoStack() const;
+    // Each leaves the line end state and ends a change still open (a drag)
+    // first, then answers whether it took a step.
+    bool undo();
+    bool redo();
+    // Brings the snapshot's items from the states of `from` to those of `to`,
+    // making and deleting them as needed (the steps of the undo history).
+    void restore(const DiagramSnapshot& from, const DiagramSnapshot& to);
+
 public slots:
     void deleteSelected();
     void addLineEndModeDisableSlot();
@@ -49,6 +66,19 @@ private:
     void forget(const QGraphicsItem* item) override;
     void connectorRemoved(const Connector* connector) override;
     bool allowsConnectorCounts(const Entity* entity, int hor, int ver) const override;
+    int beginChange(const QList<QGraphicsItem*>& items, const QString& text) override;
+    void endChange(int change) override;
+    bool isChangeOpen(int change) const override;
+    void includeInChange(int change, const QList<QGraphicsItem*>& items) override;
+    QSet<quint64> numbersOf(const QList<QGraphicsItem*>& items) const;
+    void endOpenChange();
+    DiagramSnapshot snapshotOf(const QSet<quint64>& numbers) const;
+    DiagramSnapshot::EntityState stateOf(const Entity* entity) const;
+    DiagramSnapshot::LineState stateOf(const Line* line) const;
+    DiagramSnapshot::End endOf(const Connector* connector) const;
+    Connector* connectorAt(const DiagramSnapshot::End& end) const;
+    Entity* makeEntity(quint64 number, const DiagramSnapshot::EntityState& state);
+    Line* makeLine(quint64 number, const DiagramSnapshot::LineState& state);
     void markModified();
     void leftPress(QGraphicsSceneMouseEvent* event);
     void rightPress(QGraphicsSceneMouseEvent* event);
@@ -57,7 +87,7 @@ private:
     void finishLine(const QPointF& scenePos);
     bool canFinishAt(const Connector* target) const;
     template<typename Item>
-    Item* remember(Item* item);
+    Item* remember(Item* item, quint64 number);
 
     Application* const application;
     DiagramMenu* const diagramMenu;
@@ -70,6 +100,24 @@ private:
     // Entities and lines with the order they were added in, which with their
     // z-values gives the toolkit's stacking order without asking the scene
     // for all its items.
+    // The same numbers identify items across undo and redo: an item made
+    // again takes the number, and so the place in the stacking order, it had.
     QHash<const QGraphicsItem*, quint64> addedOrder;
+    QMap<quint64, QGraphicsItem*> itemsByOrder;
     quint64 nextAddition = 0;
+
+    struct OpenChange {
+        int number = 0;
+        QString text;
+        DiagramSnapshot before;
+        quint64 firstAddition = 0;
+        int mergeKey = 0;
+    };
+    QUndoStack* const history;
+    std::optional<OpenChange> openChange;
+    int lastChange = 0;
+    // While a detached line end is carried, the key that makes the detach and
+    // the finish one step.
+    int lineEndMergeKey = 0;
+    int lastMergeKey = 0;
 };

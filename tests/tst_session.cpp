@@ -22,6 +22,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUndoStack>
 
 #include <functional>
 
@@ -51,7 +52,9 @@ private:
     void doubleClick();
     void dragEntities();
     void deleteSelection();
+    void undoOrRedo();
     void roundTrip();
+    void walkTheHistory();
 
     void editOpenWindows();
     void editEntityWindow(EntityEditWindow* window);
@@ -71,6 +74,9 @@ private:
     QRandomGenerator random;
     QTemporaryDir folder;
     QString savedDescription;
+    // The diagram where the undo history begins, unless its oldest steps went.
+    QByteArray historyStart;
+    bool historyCut = false;
 };
 
 void TestSession::randomEditingKeepsTheDiagramSound()
@@ -99,9 +105,12 @@ void TestSession::runRound(quint32 seed, int actions)
     // Named up front, so that a crash under the sanitizers can be replayed too.
     qInfo("session seed %u", seed);
     random.seed(seed);
+    historyStart = savedBytes(scene());
+    historyCut = false;
     for (int i = 0; i < actions; ++i) {
         act();
         editOpenWindows();
+        historyCut = historyCut || scene()->undoStack()->count() == scene()->undoStack()->undoLimit();
         const QString fault = diagramFault(scene());
         QVERIFY2(fault.isEmpty(), qPrintable(QStringLiteral("seed %1, action %2: %3").arg(seed).arg(i).arg(fault)));
         QVERIFY2(QApplication::activeModalWidget() == nullptr && QApplication::activePopupWidget() == nullptr,
@@ -109,16 +118,25 @@ void TestSession::runRound(quint32 seed, int actions)
         QVERIFY2(savedDescription.isEmpty(),
                  qPrintable(QStringLiteral("seed %1, action %2: %3").arg(seed).arg(i).arg(savedDescription)));
     }
+    walkTheHistory();
+    QVERIFY2(savedDescription.isEmpty(), qPrintable(QStringLiteral("seed %1, at the end: %2").arg(seed).arg(savedDescription)));
 }
 
+// A file dialog or an edit window takes the focus with it; the window's keys
+// need it back.
 void TestSession::act()
 {
+    if (!window()->isActiveWindow()) {
+        window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window()));
+    }
     const std::function<void()> actions[] = {
         [this] { switchMode(); },     [this] { placeEntity(); },    [this] { placeEntity(); },
         [this] { placeEntity(); },    [this] { pressConnector(); }, [this] { pressConnector(); },
         [this] { pressConnector(); }, [this] { pressConnector(); }, [this] { moveMouse(); },
         [this] { rightPress(); },     [this] { doubleClick(); },    [this] { dragEntities(); },
-        [this] { dragEntities(); },   [this] { deleteSelection(); },
+        [this] { dragEntities(); },   [this] { deleteSelection(); }, [this] { undoOrRedo(); },
+        [this] { undoOrRedo(); },
     };
     if (chance(1)) {
         roundTrip();
@@ -203,14 +221,51 @@ void TestSession::deleteSelection()
     pressKey(Qt::Key_Delete);
 }
 
+void TestSession::undoOrRedo()
+{
+    if (chance(60))
+        pressKey(Qt::Key_Z, Qt::ControlModifier);
+    else
+        pressKey(chance(50) ? Qt::Key_Z : Qt::Key_Y, chance(50) ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier);
+}
+
+// Undoing every step must give back the diagram the history began with, and
+// redoing them the diagram as it is now.
+void TestSession::walkTheHistory()
+{
+    window()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window()));
+    const QUndoStack* history = scene()->undoStack();
+    // Counted as they are taken: a drag still open becomes a step at the first undo.
+    QStringList seen;
+    while (history->index() > 0 && seen.size() <= history->count()) {
+        seen.prepend(describeDiagram(scene()));
+        pressKey(Qt::Key_Z, Qt::ControlModifier);
+    }
+    if (history->index() != 0)
+        savedDescription = QStringLiteral("Ctrl+Z did not reach the start of the history");
+    else if (!historyCut && savedBytes(scene()) != historyStart)
+        savedDescription = QStringLiteral("undoing every step did not give back the diagram the history began with");
+    for (int i = 0; i < seen.size() && savedDescription.isEmpty(); ++i) {
+        pressKey(Qt::Key_Y, Qt::ControlModifier);
+        const QString now = describeDiagram(scene());
+        if (now != seen.at(i))
+            savedDescription = QStringLiteral("redoing \"%1\" gave\n%2\n-- and not --\n%3")
+                                   .arg(history->text(i), now, seen.at(i));
+    }
+}
+
 void TestSession::roundTrip()
 {
+    walkTheHistory();
     const QString path = folder.filePath(QStringLiteral("session.diagram"));
     const QString before = describeDiagram(scene());
     answerFileDialog(path);
     app()->saveAsSlot();
     answerFileDialog(path);
     app()->openSlot();
+    historyStart = savedBytes(scene());
+    historyCut = false;
     const QString after = describeDiagram(scene());
     if (after != before)
         savedDescription = QStringLiteral("saving and opening changed the diagram:\n%1\n-- became --\n%2").arg(before, after);

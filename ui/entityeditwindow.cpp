@@ -1,5 +1,6 @@
 #include "ui/entityeditwindow.h"
 
+#include "items/diagramchange.h"
 #include "items/entity.h"
 
 #include <QHBoxLayout>
@@ -142,7 +143,10 @@ void EntityEditWindow::storeEntity(Entity* entity)
 
 void EntityEditWindow::applySlot()
 {
-    storeEntity(entity);
+    {
+        const DiagramChange change(entity->registry(), {entity}, QStringLiteral("Edit entity"));
+        storeEntity(entity);
+    }
     close();
 }
 

@@ -1,5 +1,6 @@
 #include "ui/entitymenu.h"
 
+#include "items/diagramchange.h"
 #include "items/entity.h"
 
 #include <QAction>
@@ -38,6 +39,7 @@ void EntityMenu::editEntitySlot()
 
 void EntityMenu::deleteEntitySlot()
 {
+    const DiagramChange change(entity->registry(), {entity}, QStringLiteral("Delete"));
     delete entity;
     entity = nullptr;
 }
@@ -46,6 +48,7 @@ void EntityMenu::deleteEntitySlot()
 // the diagram ever goes past the bounds the diagram reader accepts.
 void EntityMenu::addConnectorsSlot()
 {
+    const DiagramChange change(entity->registry(), {entity}, QStringLiteral("Add connectors"));
     const int h = entity->horConnectorCount();
     const int v = entity->verConnectorCount();
     if (h < v) {
@@ -61,6 +64,7 @@ void EntityMenu::addConnectorsSlot()
 // right and left; a pair never drops below one connector or below its busy ones.
 void EntityMenu::deleteConnectorsSlot()
 {
+    const DiagramChange change(entity->registry(), {entity}, QStringLiteral("Delete connectors"));
     const int h = entity->horConnectorCount();
     const int v = entity->verConnectorCount();
     if (h >= v && entity->busyHorConnectorCount() < h && h > 1)

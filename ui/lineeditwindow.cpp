@@ -1,5 +1,6 @@
 #include "ui/lineeditwindow.h"
 
+#include "items/diagramchange.h"
 #include "items/line.h"
 
 #include <QHBoxLayout>
@@ -88,7 +89,10 @@ void LineEditWindow::storeLine(Line* line)
 
 void LineEditWindow::applySlot()
 {
-    storeLine(line);
+    {
+        const DiagramChange change(line->registry(), {line}, QStringLiteral("Edit line"));
+        storeLine(line);
+    }
     close();
 }
 

@@ -1,5 +1,6 @@
 #include "ui/linemenu.h"
 
+#include "items/diagramchange.h"
 #include "items/line.h"
 
 #include <QAction>
@@ -33,6 +34,7 @@ void LineMenu::editLineSlot()
 
 void LineMenu::deleteLineSlot()
 {
+    const DiagramChange change(line->registry(), {line}, QStringLiteral("Delete"));
     delete line;
     line = nullptr;
 }

@@ -91,6 +91,27 @@ QString endKey(const Connector* connector)
     return QStringLiteral("%1 s%2 i%3").arg(entityKey(connector->entity())).arg(connector->side()).arg(connector->index());
 }
 
+
+// The order the scene keeps for saving must be the toolkit's stacking order,
+// also after items were made again by an undo.
+QString stackingFault(const DiagramScene* scene)
+{
+    QList<Entity*> entities;
+    QList<Line*> lines;
+    scene->itemsInSceneRect(entities, lines);
+    QList<Entity*> stackedEntities;
+    QList<Line*> stackedLines;
+    for (QGraphicsItem* item : scene->items(scene->sceneRect(), Qt::IntersectsItemShape, Qt::DescendingOrder)) {
+        if (Entity* entity = qgraphicsitem_cast<Entity*>(item))
+            stackedEntities.append(entity);
+        else if (Line* line = qgraphicsitem_cast<Line*>(item); line && line->endConnector())
+            stackedLines.append(line);
+    }
+    if (entities != stackedEntities || lines != stackedLines)
+        return QStringLiteral("the order kept for saving is not the stacking order");
+    return QString();
+}
+
 } // namespace
 
 QString diagramFault(const DiagramScene* scene)
@@ -113,7 +134,7 @@ QString diagramFault(const DiagramScene* scene)
         if (!fault.isEmpty())
             return fault;
     }
-    return QString();
+    return stackingFault(scene);
 }
 
 QString describeDiagram(const DiagramScene* scene)
@@ -140,18 +161,26 @@ QString describeDiagram(const DiagramScene* scene)
     return entities.join('\n') + QStringLiteral("\n--\n") + lines.join('\n');
 }
 
-QString roundTripFault(DiagramScene* scene)
+QByteArray savedBytes(const DiagramScene* scene)
 {
-    const QString before = describeDiagram(scene);
     char* buffer = nullptr;
     size_t length = 0;
     FILE* out = open_memstream(&buffer, &length);
     DiagramWriter(scene).write(out);
     fclose(out);
-    FILE* in = fmemopen(buffer, length, "rb");
-    const bool accepted = DiagramReader(scene).read(in) == DiagramReader::Read;
-    fclose(in);
+    const QByteArray bytes(buffer, qsizetype(length));
     free(buffer);
+    return bytes;
+}
+
+QString roundTripFault(DiagramScene* scene)
+{
+    const QString before = describeDiagram(scene);
+    QByteArray bytes = savedBytes(scene);
+    FILE* in = fmemopen(bytes.data(), size_t(bytes.size()), "rb");
+    const bool accepted = in && DiagramReader(scene).read(in) == DiagramReader::Read;
+    if (in)
+        fclose(in);
     if (!accepted)
         return QStringLiteral("a saved diagram was refused");
     const QString after = describeDiagram(scene);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class DiagramScene;
@@ -13,6 +14,9 @@ QString diagramFault(const DiagramScene* scene);
 // its texts and the connectors it joins. Only what lies inside the scene
 // rectangle counts, as only that is saved.
 QString describeDiagram(const DiagramScene* scene);
+
+// The bytes saving the scene would write.
+QByteArray savedBytes(const DiagramScene* scene);
 
 // Saves the scene to memory and reads it back; returns what differs, or an
 // empty string when the diagram came back the same.

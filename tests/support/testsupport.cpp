@@ -315,9 +315,9 @@ Line* ApplicationFixture::joinByMouse(Connector* from, Connector* to, EditMode m
     return to->line() == from->line() ? to->line() : nullptr;
 }
 
-void ApplicationFixture::pressKey(Qt::Key key)
+void ApplicationFixture::pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers)
 {
-    QTest::keyClick(window(), key);
+    QTest::keyClick(window(), key, modifiers);
 }
 
 Entity* ApplicationFixture::placeEntity(const QPointF& at, const QString& name)

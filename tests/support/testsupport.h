@@ -53,7 +53,7 @@ protected:
     // Draws a line between two connectors in add-line mode, as a user does,
     // then switches to modeAfter; returns the new line, or none if refused.
     Line* joinByMouse(Connector* from, Connector* to, EditMode modeAfter = SelectMode);
-    void pressKey(Qt::Key key);
+    void pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     // Places an entity with a click in add-entity mode, reached through the
     // tool bar (after a file dialog the main window need not be active again,
     // and its shortcuts would not fire), and names it.
