@@ -13,6 +13,7 @@
 #include "ui/lineeditwindow.h"
 #include "ui/linemenu.h"
 
+#include <QApplication>
 #include <QGraphicsSceneMouseEvent>
 #include <QPainterPath>
 #include <QTransform>
@@ -314,6 +315,17 @@ bool DiagramScene::canFinishAt(const Connector* target) const
         return false;
     const Entity* startEntity = pendingLine->startConnector()->entity();
     return target->entity() != startEntity && !target->entity()->isConnectedTo(startEntity);
+}
+
+// A double click that opened an edit window leaves the release to that
+// window, so the item must not keep the mouse: the next press would go to it
+// wherever it lands, and the next drag would start from stale positions.
+void DiagramScene::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)
+{
+    QGraphicsScene::mouseDoubleClickEvent(event);
+    QGraphicsItem* grabber = mouseGrabberItem();
+    if (grabber && QApplication::activeModalWidget())
+        grabber->ungrabMouse();
 }
 
 void DiagramScene::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
