@@ -27,6 +27,7 @@
 #include <QMainWindow>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUndoStack>
 
 #include <benchmark/benchmark.h>
 
@@ -49,6 +50,16 @@ Application* application()
 DiagramScene* scene()
 {
     return application()->getMainWindow()->getScene();
+}
+
+void sendMouse(QEvent::Type type, const QPointF& at, const QPointF& pressedAt)
+{
+    QGraphicsSceneMouseEvent event(type);
+    event.setButton(type == QEvent::GraphicsSceneMouseMove ? Qt::NoButton : Qt::LeftButton);
+    event.setButtons(type == QEvent::GraphicsSceneMouseRelease ? Qt::NoButton : Qt::LeftButton);
+    event.setScenePos(at);
+    event.setButtonDownScenePos(Qt::LeftButton, pressedAt);
+    QCoreApplication::sendEvent(scene(), &event);
 }
 
 QString diagramPath(int entities)
@@ -166,24 +177,65 @@ void BM_DragStep(benchmark::State& state)
         scene()->createLine(from, other->connectorAt(Entity::TopSide, 0));
     }
     settle();
-    QGraphicsSceneMouseEvent press(QEvent::GraphicsSceneMousePress);
-    press.setButton(Qt::LeftButton);
-    press.setButtons(Qt::LeftButton);
-    press.setScenePos(QPointF(5010, 5010));
-    press.setButtonDownScenePos(Qt::LeftButton, QPointF(5010, 5010));
-    QCoreApplication::sendEvent(scene(), &press);
+    const QPointF grab(5010, 5010);
+    sendMouse(QEvent::GraphicsSceneMousePress, grab, grab);
     qreal offset = 0;
     for (auto _ : state) {
         offset = offset > 0 ? 0 : 1;
-        QGraphicsSceneMouseEvent move(QEvent::GraphicsSceneMouseMove);
-        move.setButtons(Qt::LeftButton);
-        move.setScenePos(QPointF(5010 + offset, 5010 + offset));
-        move.setButtonDownScenePos(Qt::LeftButton, QPointF(5010, 5010));
-        QCoreApplication::sendEvent(scene(), &move);
+        sendMouse(QEvent::GraphicsSceneMouseMove, grab + QPointF(offset, offset), grab);
     }
-    QGraphicsSceneMouseEvent release(QEvent::GraphicsSceneMouseRelease);
-    release.setButton(Qt::LeftButton);
-    QCoreApplication::sendEvent(scene(), &release);
+    sendMouse(QEvent::GraphicsSceneMouseRelease, grab, grab);
+    scene()->clearDiagram();
+    settle();
+}
+
+Entity* anyEntity()
+{
+    for (QGraphicsItem* item : scene()->items()) {
+        if (Entity* entity = qgraphicsitem_cast<Entity*>(item))
+            return entity;
+    }
+    return nullptr;
+}
+
+// One drag of one entity in a diagram of N, undone and redone: two steps.
+void BM_UndoRedoDrag(benchmark::State& state)
+{
+    openDiagram(diagramPath(int(state.range(0))));
+    const Entity* entity = anyEntity();
+    const QPointF grab = entity->pos() + entity->rect().center();
+    sendMouse(QEvent::GraphicsSceneMousePress, grab, grab);
+    sendMouse(QEvent::GraphicsSceneMouseMove, grab + QPointF(40, 30), grab);
+    sendMouse(QEvent::GraphicsSceneMouseRelease, grab + QPointF(40, 30), grab);
+    for (auto _ : state) {
+        scene()->undo();
+        scene()->redo();
+    }
+    state.counters["steps"] = scene()->undoStack()->count();
+    scene()->clearDiagram();
+    settle();
+}
+
+// Undoing Select All + Delete makes every entity and line again.
+void BM_UndoSelectAllDelete(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        openDiagram(diagramPath(int(state.range(0))));
+        diagramMenu()->selectAll();
+        scene()->deleteSelected();
+        settle();
+        state.ResumeTiming();
+        scene()->undo();
+        settle();
+        state.PauseTiming();
+        QElapsedTimer redo;
+        redo.start();
+        scene()->redo();
+        settle();
+        state.counters["redo_ms"] = redo.nsecsElapsed() / 1e6;
+        state.ResumeTiming();
+    }
     scene()->clearDiagram();
     settle();
 }
@@ -348,6 +400,8 @@ BENCHMARK(BM_OpenFloor)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->I
 BENCHMARK(BM_Save)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_SaveFloorQuery)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_DragStep)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UndoRedoDrag)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UndoSelectAllDelete)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SelectAllDelete)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_SelectAllDeleteFloor)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_OpenSmallAfterLarge)->Unit(benchmark::kMillisecond)->Iterations(1);
