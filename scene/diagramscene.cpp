@@ -345,21 +345,21 @@ QUndoStack* DiagramScene::undoStack() const
 
 bool DiagramScene::undo()
 {
-    addLineEndModeDisableSlot();
-    endOpenChange();
-    if (!history->canUndo())
-        return false;
-    history->undo();
-    return true;
+    return takeStep(&QUndoStack::canUndo, &QUndoStack::undo);
 }
 
 bool DiagramScene::redo()
 {
+    return takeStep(&QUndoStack::canRedo, &QUndoStack::redo);
+}
+
+bool DiagramScene::takeStep(bool (QUndoStack::*possible)() const, void (QUndoStack::*step)())
+{
     addLineEndModeDisableSlot();
     endOpenChange();
-    if (!history->canRedo())
+    if (!(history->*possible)())
         return false;
-    history->redo();
+    (history->*step)();
     return true;
 }
 

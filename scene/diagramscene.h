@@ -73,6 +73,7 @@ private:
     void includeInChange(int change, const QList<QGraphicsItem*>& items) override;
     QSet<quint64> numbersOf(const QList<QGraphicsItem*>& items) const;
     void endOpenChange();
+    bool takeStep(bool (QUndoStack::*possible)() const, void (QUndoStack::*step)());
     DiagramSnapshot snapshotOf(const QSet<quint64>& numbers) const;
     DiagramSnapshot::EntityState stateOf(const Entity* entity) const;
     DiagramSnapshot::LineState stateOf(const Line* line) const;
