@@ -33,6 +33,10 @@
 
 #include <cstdio>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 int argumentCount = 1;
@@ -395,6 +399,31 @@ int reportPeakResident(const QString& what, const QString& path)
 
 } // namespace
 
+// diagram-render as a user runs it, in a process of its own: wall time and
+// that process's own peak resident memory.
+void BM_Render(benchmark::State& state, const char* format)
+{
+    const QByteArray input = QFile::encodeName(diagramPath(int(state.range(0))));
+    const QTemporaryDir folder;
+    const QByteArray output = QFile::encodeName(folder.filePath(QStringLiteral("picture.") + QLatin1String(format)));
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        const pid_t child = fork();
+        if (child == 0) {
+            execl(DIAGRAM_RENDER, DIAGRAM_RENDER, input.constData(), output.constData(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        wait4(child, &status, 0, &usage);
+        state.SetIterationTime(clock.nsecsElapsed() / 1e9);
+        state.counters["peak_MB"] = usage.ru_maxrss / 1024.0;
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            state.SkipWithError("diagram-render failed");
+    }
+}
+
 BENCHMARK(BM_Open)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_OpenFloor)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_Save)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
@@ -408,6 +437,9 @@ BENCHMARK(BM_OpenSmallAfterLarge)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_RejectCutLarge)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_QuitWithLarge)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_QuitFloor)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(BM_Render, png, "png")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK_CAPTURE(BM_Render, svg, "svg")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK_CAPTURE(BM_Render, pdf, "pdf")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK_CAPTURE(BM_PeakMemory, open, "open")->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK_CAPTURE(BM_PeakMemory, floor, "floor")->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK_CAPTURE(BM_CloseWindowWithLarge, open, "open")->Unit(benchmark::kMillisecond)->Iterations(1);
