@@ -1,6 +1,7 @@
 #include "items/entity.h"
 
 #include "items/connector.h"
+#include "items/diagramgeometry.h"
 #include "items/itemregistry.h"
 #include "items/line.h"
 #include "ui/entityeditwindow.h"
@@ -20,8 +21,6 @@ const QString defaultEntityName = QStringLiteral("Unknown");
 namespace {
 
 constexpr qreal textLeft = 5.0;
-constexpr int minimumHeight = 50;
-constexpr int textRightMargin = 30;
 
 DiagramFile::EntityRecord newEntityRecord(int x, int y)
 {
@@ -250,37 +249,18 @@ bool Entity::allowsConnectorCounts(int hor, int ver) const
 
 void Entity::updateLayout()
 {
-    int w = int(nameItem->boundingRect().width());
-    int h = int(nameItem->boundingRect().height());
-    for (const QGraphicsTextItem* item : std::as_const(attribute)) {
-        const QRectF bounds = item->boundingRect();
-        w = std::max(w, int(bounds.width()));
-        h = int(h + bounds.height());
+    QList<QSizeF> attributeSizes;
+    for (const QGraphicsTextItem* item : std::as_const(attribute))
+        attributeSizes.append(item->boundingRect().size());
+    const QSize box = DiagramGeometry::entitySize(nameItem->boundingRect().size(), attributeSizes,
+                                                  m_horConnectorCount, m_verConnectorCount);
+    setRect(QRectF(QPointF(0, 0), box));
+    for (int side = 0; side < sideCount; ++side) {
+        for (int k = 0; k < connectors[side].size(); ++k)
+            connectors[side].at(k)->setPos(
+                DiagramGeometry::connectorPos(side, k, m_horConnectorCount, m_verConnectorCount, box));
     }
-    if (h < minimumHeight)
-        h = minimumHeight;
-    const int width = std::max(w + textRightMargin, m_horConnectorCount * connectorSpacing);
-    const int height = std::max(h, m_verConnectorCount * connectorSpacing);
-    setRect(QRectF(0, 0, width, height));
-    placeConnectors(width, height);
     updateLinePositions();
-}
-
-// Connectors run clockwise, each side from its own corner, so that a side's
-// connector 0 is the one on the corner where the side starts.
-void Entity::placeConnectors(int width, int height)
-{
-    const int d = connectorSize / 2;
-    const int sx = width / m_horConnectorCount;
-    const int sy = height / m_verConnectorCount;
-    for (int k = 0; k < connectors[TopSide].size(); ++k)
-        connectors[TopSide].at(k)->setPos(-d + k * sx, -d);
-    for (int k = 0; k < connectors[RightSide].size(); ++k)
-        connectors[RightSide].at(k)->setPos(width - d, -d + k * sy);
-    for (int k = 0; k < connectors[BottomSide].size(); ++k)
-        connectors[BottomSide].at(k)->setPos(width - d - k * sx, height - d);
-    for (int k = 0; k < connectors[LeftSide].size(); ++k)
-        connectors[LeftSide].at(k)->setPos(-d, height - d - k * sy);
 }
 
 void Entity::updateLinePositions()

@@ -86,7 +86,6 @@ protected:
 private:
     void resizeSide(int side, int n);
     int busyCount(int side) const;
-    void placeConnectors(int width, int height);
     QRectF sceneBoxRect() const;
     static QList<Entity*> movedWith(Entity* grabbed);
     static void keepInsideScene(const QList<Entity*>& moved);

@@ -1,6 +1,7 @@
 #include "items/line.h"
 
 #include "items/connector.h"
+#include "items/diagramgeometry.h"
 #include "items/entity.h"
 #include "items/itemregistry.h"
 #include "items/linelabel.h"
@@ -28,11 +29,9 @@ QPointF truncated(const QPointF& point)
     return QPointF(int(point.x()), int(point.y()));
 }
 
-void centreOn(LineLabel* label, qreal x, qreal y)
+void centreOn(LineLabel* label, const QPointF& centre)
 {
-    const QRectF bounds = label->boundingRect();
-    label->setX(x - bounds.width() / 2);
-    label->setY(y - bounds.height() / 2);
+    label->setPos(DiagramGeometry::centredAt(centre, label->boundingRect().size()));
 }
 
 // The font goes on before the text, so that each label is laid out once.
@@ -171,22 +170,12 @@ void Line::updatePosition()
     placeLabels();
 }
 
-// The name is centred through the bounding rectangle, which includes the pen,
-// so it sits half a pen width off the exact midpoint; the multiplicities sit
-// labelEndDistance from their ends, or on the ends of a shorter segment.
 void Line::placeLabels()
 {
-    const QLineF segment = line();
-    const QRectF bounds = boundingRect();
-    centreOn(nameLabel, std::min(segment.x1(), segment.x2()) + bounds.width() / 2,
-             std::min(segment.y1(), segment.y2()) + bounds.height() / 2);
-
-    const qreal length = segment.length();
-    const int d = length >= labelEndDistance ? labelEndDistance : int(length);
-    const qreal dx = length > 0 ? d * segment.dx() / length : 0;
-    const qreal dy = length > 0 ? d * segment.dy() / length : 0;
-    centreOn(multiplicityALabel, segment.x1() + dx, segment.y1() + dy);
-    centreOn(multiplicityBLabel, segment.x2() - dx, segment.y2() - dy);
+    const DiagramGeometry::LabelCentres centres = DiagramGeometry::labelCentres(line(), boundingRect());
+    centreOn(nameLabel, centres.name);
+    centreOn(multiplicityALabel, centres.multiplicityA);
+    centreOn(multiplicityBLabel, centres.multiplicityB);
 }
 
 void Line::openEditWindow()
