@@ -1,5 +1,6 @@
 #include "render/diagramrenderer.h"
 
+#include "render/svgwriter.h"
 #include "app/diagramreader.h"
 #include "app/diagramwriter.h"
 #include "scene/diagramscene.h"
@@ -12,7 +13,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
-#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -49,12 +49,6 @@ bool fitsPng(const QSizeF& pixels)
 {
     return pixels.width() <= largestPngSide && pixels.height() <= largestPngSide
            && pixels.width() * pixels.height() <= largestPngPixels;
-}
-
-bool fitsQSize(const QSizeF& size)
-{
-    constexpr qreal largestInt = std::numeric_limits<int>::max();
-    return size.width() <= largestInt && size.height() <= largestInt;
 }
 
 // Rounded down to two significant digits, and checked as written, since the
@@ -198,21 +192,12 @@ QString DiagramRenderer::writePng(const QString& outputPath, qreal scale) const
     return image.save(&file, "PNG") && file.commit() ? QString() : writingError(outputPath);
 }
 
-// SVG states any size in its view box; the generator's own size, which gives
-// the picture its width and height, takes whole numbers only, so a picture too
-// wide for those is left to its view box.
 QString DiagramRenderer::writeSvg(const QString& outputPath) const
 {
     QSaveFile file(outputPath);
     if (!file.open(QIODevice::WriteOnly))
         return writingError(outputPath);
-    const QSizeF area = pictureRect().size();
-    QSvgGenerator generator;
-    generator.setOutputDevice(&file);
-    if (fitsQSize(area))
-        generator.setSize(area.toSize());
-    generator.setViewBox(QRectF(QPointF(0, 0), area));
-    if (!paintOnto(&generator, area))
+    if (!SvgWriter(scene, pictureRect()).write(&file))
         return drawingError();
     return file.commit() ? QString() : writingError(outputPath);
 }

@@ -4,6 +4,7 @@
 
 #include "app/diagramreader.h"
 #include "app/mainwindow.h"
+#include "items/entity.h"
 #include "scene/diagramscene.h"
 
 #include <QCoreApplication>
@@ -84,6 +85,7 @@ private slots:
 
     void pngShowsTheDiagramOnWhite();
     void svgAndPdfAreValid();
+    void svgHasAGroupPerItemAndDrawsAsThePng();
     void refusesBadInputAndOutput_data();
     void refusesBadInputAndOutput();
     void namesTheLargestScaleThatFits_data();
@@ -172,6 +174,78 @@ void TestRender::svgAndPdfAreValid()
     QFile pdfFile(pdf);
     QVERIFY(pdfFile.open(QIODevice::ReadOnly));
     QVERIFY(pdfFile.read(5) == "%PDF-");
+}
+
+// Each entity a group titled with its name, each line a group, texts as text
+// (control characters left out, markup escaped), sized as the PNG; and a real
+// SVG renderer draws what the PNG shows, but for antialiasing and glyph edges.
+void TestRender::svgHasAGroupPerItemAndDrawsAsThePng()
+{
+    const QString input = write(QStringLiteral("texts.diagram"),
+                                diagram({entityRecord("A<&>", 2, 3, "id : integer", QPoint(100, 50)),
+                                         entityRecord("B\xc3\xa4", 4, 2, {}, QPoint(400, 120))},
+                                        {lineRecord(0, Entity::RightSide, 1, 1, Entity::LeftSide, 1)}));
+    const QString svg = folder.filePath(QStringLiteral("texts.svg"));
+    const QString png = folder.filePath(QStringLiteral("texts.png"));
+    const QString drawn = folder.filePath(QStringLiteral("texts-drawn.png"));
+    QCOMPARE(run({input, svg}), 0);
+    QCOMPARE(run({input, png}), 0);
+    QCOMPARE(QProcess::execute(QStringLiteral("xmllint"), {QStringLiteral("--noout"), svg}), 0);
+    QCOMPARE(QProcess::execute(QStringLiteral("rsvg-convert"), {svg, QStringLiteral("-o"), drawn}), 0);
+    const QString control = write(QStringLiteral("control.diagram"), diagram({entityRecord("C\x01\x1f")}, {}));
+    const QString controlSvg = folder.filePath(QStringLiteral("control.svg"));
+    QCOMPARE(run({control, controlSvg}), 0);
+    QCOMPARE(QProcess::execute(QStringLiteral("xmllint"), {QStringLiteral("--noout"), controlSvg}), 0);
+
+    QFile file(svg);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&file);
+    QStringList groups;
+    QStringList texts;
+    const QImage picture(png);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const auto name = xml.name();
+        if (name == QLatin1String("svg")) {
+            QCOMPARE(xml.attributes().value("width").toInt(), picture.width());
+            QCOMPARE(xml.attributes().value("height").toInt(), picture.height());
+        } else if (name == QLatin1String("g") && !xml.attributes().value("class").isEmpty()) {
+            groups << xml.attributes().value("class").toString();
+        } else if (name == QLatin1String("title") || name == QLatin1String("text")) {
+            texts << xml.readElementText();
+        }
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(groups, (QStringList{"line", "entity", "entity"}));
+    QCOMPARE(texts, (QStringList{"r", "1", "*", "A<&>", "A<&>", "id : integer", "B\u00e4", "B\u00e4"}));
+
+    const QImage drawing = QImage(drawn).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(drawing.size(), picture.size());
+    // A glyph or an antialiased edge may fall a pixel further; anything else
+    // missing or misplaced leaves a pixel with no like neighbour.
+    const auto hasLikeNeighbour = [](const QImage& image, int x, int y, int gray) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                const QPoint at(x + dx, y + dy);
+                if (image.rect().contains(at) && qAbs(qGray(image.pixel(at)) - gray) <= 96)
+                    return true;
+            }
+        }
+        return false;
+    };
+    int unlike = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const int gray = qGray(picture.pixel(x, y));
+            if (qAbs(gray - qGray(drawing.pixel(x, y))) <= 64)
+                continue;
+            ++unlike;
+            QVERIFY2(hasLikeNeighbour(drawing, x, y, gray),
+                     qPrintable(QStringLiteral("pixel %1, %2 has nothing like it nearby").arg(x).arg(y)));
+        }
+    }
+    QVERIFY2(unlike < picture.width() * picture.height() / 50, qPrintable(QString::number(unlike)));
 }
 
 void TestRender::refusesBadInputAndOutput_data()
