@@ -54,6 +54,16 @@ void writeRect(QXmlStreamWriter& xml, const QRectF& rect, const char* className 
     xml.writeAttribute(QStringLiteral("height"), number(rect.height()));
 }
 
+// All of an entity's connectors of one kind as one path of small squares.
+void writePath(QXmlStreamWriter& xml, const QString& squares, const char* className)
+{
+    if (squares.isEmpty())
+        return;
+    xml.writeEmptyElement(QStringLiteral("path"));
+    xml.writeAttribute(QStringLiteral("class"), QLatin1String(className));
+    xml.writeAttribute(QStringLiteral("d"), squares);
+}
+
 void writeSegment(QXmlStreamWriter& xml, const QLineF& segment)
 {
     xml.writeEmptyElement(QStringLiteral("line"));
@@ -91,7 +101,7 @@ bool SvgWriter::write(QIODevice* device) const
 {
     QXmlStreamWriter xml(device);
     xml.setAutoFormatting(true);
-    xml.setAutoFormattingIndent(1);
+    xml.setAutoFormattingIndent(0);
     xml.writeStartDocument();
     xml.writeStartElement(QStringLiteral("svg"));
     xml.writeDefaultNamespace(QStringLiteral("http://www.w3.org/2000/svg"));
@@ -129,11 +139,11 @@ void SvgWriter::writeStyle(QXmlStreamWriter& xml) const
                        "rect,line{stroke:#000;stroke-width:1;fill:#fff}\n"
                        "text{fill:#000;white-space:pre;%1}\n"
                        ".entity .name{font-weight:bold}\n"
-                       ".connector{fill:none}\n"
+                       ".connector{fill:none;stroke:#000;stroke-width:1}\n"
                        ".connector.busy{fill:#a0a0a4}\n"
                        ".line line{stroke-width:3;stroke-linecap:square}\n"
                        ".line rect,.entity line{stroke-width:1}\n"
-                       ".label{%2}\n"
+                       ".line text{%2}\n"
                        ".canvas{fill:#fff;stroke:none}\n")
             .arg(fontRule(QFont()), fontRule(small)));
 }
@@ -152,16 +162,22 @@ void SvgWriter::writeEntity(QXmlStreamWriter& xml, const Entity* entity) const
     const int separator = int(texts.first()->boundingRect().height());
     writeSegment(xml, QLineF(0, separator, int(entity->rect().width()), separator));
     for (int i = 0; i < texts.size(); ++i)
-        writeText(xml, texts.at(i), i == 0 ? "name" : "attribute");
+        writeText(xml, texts.at(i), i == 0 ? "name" : nullptr);
+    QString free;
+    QString busy;
     for (int side = 0; side < Entity::sideCount; ++side) {
         for (int i = 0; i < entity->connectorCount(side); ++i) {
             const Connector* connector = entity->connectorAt(side, i);
             const QRectF r = connector->rect();
-            writeRect(xml, QRectF(connector->x() + r.x() + 2, connector->y() + r.y() + 2, r.width() * 0.5,
-                                  r.height() * 0.5),
-                      connector->isFree() ? "connector" : "connector busy");
+            const QRectF square(connector->x() + r.x() + 2, connector->y() + r.y() + 2, r.width() * 0.5,
+                                r.height() * 0.5);
+            (connector->isFree() ? free : busy) += QStringLiteral("M%1 %2h%3v%4h-%3z")
+                                                      .arg(number(square.x()), number(square.y()),
+                                                           number(square.width()), number(square.height()));
         }
     }
+    writePath(xml, free, "connector");
+    writePath(xml, busy, "connector busy");
     xml.writeEndElement();
 }
 
@@ -175,7 +191,7 @@ void SvgWriter::writeLine(QXmlStreamWriter& xml, const Line* line) const
         const QRectF bounds = label->boundingRect();
         writeRect(xml, QRectF(label->x() + bounds.x() + 2, label->y() + bounds.y() + 2, bounds.width() - 6,
                               bounds.height() - 6));
-        writeText(xml, label, "label");
+        writeText(xml, label, nullptr);
     }
     xml.writeEndElement();
 }
