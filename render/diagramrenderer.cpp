@@ -197,7 +197,9 @@ QString DiagramRenderer::writeSvg(const QString& outputPath) const
     QSaveFile file(outputPath);
     if (!file.open(QIODevice::WriteOnly))
         return writingError(outputPath);
-    if (!SvgWriter(scene, pictureRect()).write(&file))
+    const QRectF picture = pictureRect();
+    // Sized as the PNG at scale 1, so that a browser shows it at that size.
+    if (!SvgWriter(scene, picture, pixelSize(picture.size(), 1)).write(&file))
         return drawingError();
     return file.commit() ? QString() : writingError(outputPath);
 }

@@ -3,7 +3,6 @@
 #include "items/connector.h"
 #include "items/entity.h"
 #include "items/line.h"
-#include "items/linelabel.h"
 #include "scene/diagramscene.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -14,8 +13,6 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QXmlStreamWriter>
-
-#include <cmath>
 
 namespace {
 
@@ -91,9 +88,10 @@ QList<QGraphicsTextItem*> textsOf(const QGraphicsItem* item)
 
 } // namespace
 
-SvgWriter::SvgWriter(const DiagramScene* scene, const QRectF& picture)
+SvgWriter::SvgWriter(const DiagramScene* scene, const QRectF& picture, const QSizeF& pixels)
     : scene(scene)
     , picture(picture)
+    , pixels(pixels)
 {
 }
 
@@ -105,8 +103,8 @@ bool SvgWriter::write(QIODevice* device) const
     xml.writeStartDocument();
     xml.writeStartElement(QStringLiteral("svg"));
     xml.writeDefaultNamespace(QStringLiteral("http://www.w3.org/2000/svg"));
-    xml.writeAttribute(QStringLiteral("width"), QString::number(std::max<qreal>(1, std::round(picture.width())), 'f', 0));
-    xml.writeAttribute(QStringLiteral("height"), QString::number(std::max<qreal>(1, std::round(picture.height())), 'f', 0));
+    xml.writeAttribute(QStringLiteral("width"), QString::number(pixels.width(), 'f', 0));
+    xml.writeAttribute(QStringLiteral("height"), QString::number(pixels.height(), 'f', 0));
     xml.writeAttribute(QStringLiteral("viewBox"), QStringLiteral("0 0 %1 %2").arg(number(picture.width()), number(picture.height())));
     writeStyle(xml);
     writeRect(xml, QRectF(QPointF(0, 0), picture.size()), "canvas");

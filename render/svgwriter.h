@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRectF>
+#include <QSizeF>
 
 class DiagramScene;
 class Entity;
@@ -15,7 +16,8 @@ class QXmlStreamWriter;
 class SvgWriter
 {
 public:
-    SvgWriter(const DiagramScene* scene, const QRectF& picture);
+    // The picture's part of the scene, and its size in CSS pixels.
+    SvgWriter(const DiagramScene* scene, const QRectF& picture, const QSizeF& pixels);
 
     bool write(QIODevice* device) const;
 
@@ -27,4 +29,5 @@ private:
 
     const DiagramScene* const scene;
     const QRectF picture;
+    const QSizeF pixels;
 };

@@ -374,9 +374,16 @@ void DiagramScene::includeInChange(int change, const QList<QGraphicsItem*>& item
 {
     if (!isChangeOpen(change))
         return;
-    QSet<quint64> joining = numbersOf(items) - openChange->before.covered;
-    if (joining.isEmpty())
+    // Called on every mouse move of a drag: the lines of an item are looked
+    // up only when the item itself is new to the change.
+    QList<QGraphicsItem*> newcomers;
+    for (QGraphicsItem* item : items) {
+        if (addedOrder.contains(item) && !openChange->before.covered.contains(addedOrder.value(item)))
+            newcomers.append(item);
+    }
+    if (newcomers.isEmpty())
         return;
+    const QSet<quint64> joining = numbersOf(newcomers) - openChange->before.covered;
     const DiagramSnapshot joined = snapshotOf(joining);
     DiagramSnapshot& before = openChange->before;
     before.covered |= joining;
