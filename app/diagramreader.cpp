@@ -122,35 +122,48 @@ DiagramReader::DiagramReader(DiagramScene* scene)
 DiagramReader::Result DiagramReader::read(const QString& path)
 {
     scene->clearDiagram();
-    const std::unique_ptr<FILE, int (*)(FILE*)> file(openForReading(path), &fclose);
-    return file ? readRecords(file.get()) : NotOpened;
+    DiagramFile::Diagram diagram;
+    return build(readRecords(path, diagram), diagram);
 }
 
 DiagramReader::Result DiagramReader::read(FILE* file)
 {
     scene->clearDiagram();
-    return readRecords(file);
+    DiagramFile::Diagram diagram;
+    return build(readRecords(file, diagram), diagram);
+}
+
+DiagramReader::Result DiagramReader::readRecords(const QString& path, DiagramFile::Diagram& diagram)
+{
+    const std::unique_ptr<FILE, int (*)(FILE*)> file(openForReading(path), &fclose);
+    return file ? readRecords(file.get(), diagram) : NotOpened;
 }
 
 // The whole file is read and checked before the first item is made: a refused
 // file changes nothing, and every item is built once in its final state (a
 // text laid out twice is the largest cost of opening a big diagram).
-DiagramReader::Result DiagramReader::readRecords(FILE* file)
+DiagramReader::Result DiagramReader::readRecords(FILE* file, DiagramFile::Diagram& diagram)
 {
-    EntityRecords entityRecords;
-    LineRecords lineRecords;
     try {
-        entityRecords = readEntityRecords(file);
-        lineRecords = readLineRecords(file);
-        checkReferences(entityRecords, lineRecords);
+        diagram.entities = readEntityRecords(file);
+        diagram.lines = readLineRecords(file);
+        checkReferences(diagram.entities, diagram.lines);
     } catch (const Application::FileReadingException&) {
+        diagram = DiagramFile::Diagram();
         return Refused;
     }
+    return Read;
+}
+
+DiagramReader::Result DiagramReader::build(Result result, DiagramFile::Diagram& diagram)
+{
+    if (result != Read)
+        return result;
     QList<Entity*> entities;
-    entities.reserve(entityRecords.size());
-    for (const DiagramFile::EntityRecord& record : std::as_const(entityRecords))
+    entities.reserve(diagram.entities.size());
+    for (const DiagramFile::EntityRecord& record : std::as_const(diagram.entities))
         entities.append(scene->createEntity(record));
-    for (DiagramFile::LineRecord& record : lineRecords) {
+    for (DiagramFile::LineRecord& record : diagram.lines) {
         record.start = connectorOf(record.startReference, entities);
         record.end = connectorOf(record.endReference, entities);
         scene->createLine(record);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "items/diagramfile.h"
+
 #include <QString>
 
 #include <cstdio>
@@ -18,9 +20,13 @@ public:
     // Each clears the scene first; a refused file leaves it empty.
     Result read(const QString& path);
     Result read(FILE* file);
+    // The records alone, checked as a whole as for reading: for whatever
+    // draws or converts a diagram without building its items.
+    static Result readRecords(const QString& path, DiagramFile::Diagram& diagram);
 
 private:
-    Result readRecords(FILE* file);
+    static Result readRecords(FILE* file, DiagramFile::Diagram& diagram);
+    Result build(Result result, DiagramFile::Diagram& diagram);
 
     DiagramScene* const scene;
 };

@@ -1,11 +1,11 @@
 #include "items/connector.h"
 
 #include "app/application.h"
+#include "items/diagrampainter.h"
 #include "items/entity.h"
 #include "items/itemregistry.h"
 #include "items/line.h"
 
-#include <QPainter>
 
 Connector::Connector(Application* application, Entity* entity, int index, int side, QGraphicsItem* parent)
     : QGraphicsRectItem(parent)
@@ -86,12 +86,6 @@ QPointF Connector::centre() const
 
 void Connector::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
-    if (m_line)
-        painter->setBrush(QBrush(Qt::gray, Qt::SolidPattern));
-    const QRectF r = rect();
     // Without an application (a picture of the diagram) connectors look as in select mode.
-    if (application && application->getMode() == AddLineMode)
-        painter->drawRect(r);
-    else
-        painter->drawRect(QRectF(r.x() + 2, r.y() + 2, r.width() * 0.5, r.height() * 0.5));
+    DiagramPainter::paintConnector(painter, rect(), m_line, application && application->getMode() == AddLineMode);
 }

@@ -44,6 +44,12 @@ public:
         Connector* end = nullptr;
     };
 
+    // A whole file's records, in the file's order.
+    struct Diagram {
+        QList<EntityRecord> entities;
+        QList<LineRecord> lines;
+    };
+
     static EntityRecord readEntityRecord(FILE* file);
     static LineRecord readLineRecord(FILE* file);
     static void resolve(LineRecord& record, const QList<Entity*>& entities);

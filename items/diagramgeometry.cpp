@@ -3,14 +3,29 @@
 #include "items/entity.h"
 #include "items/line.h"
 
+#include <QPainterPath>
+#include <QPainterPathStroker>
+
 #include <algorithm>
 
 namespace {
 
 constexpr int minimumHeight = 50;
 constexpr int textRightMargin = 30;
+constexpr qreal textLeft = 5.0;
+constexpr int labelPixelSize = 9;
 
 } // namespace
+
+QFont DiagramGeometry::font(TextKind kind)
+{
+    QFont font;
+    if (kind == NameText)
+        font.setWeight(QFont::Bold);
+    else if (kind == LabelText)
+        font.setPixelSize(labelPixelSize);
+    return font;
+}
 
 QSize DiagramGeometry::entitySize(const QSizeF& name, const QList<QSizeF>& attributes, int hor, int ver)
 {
@@ -22,6 +37,21 @@ QSize DiagramGeometry::entitySize(const QSizeF& name, const QList<QSizeF>& attri
     }
     h = std::max(h, minimumHeight);
     return QSize(std::max(w + textRightMargin, hor * connectorSpacing), std::max(h, ver * connectorSpacing));
+}
+
+QPointF DiagramGeometry::nameOrigin()
+{
+    return QPointF(textLeft, 0.0);
+}
+
+QPointF DiagramGeometry::textBelow(const QPointF& above, const QSizeF& aboveSize)
+{
+    return QPointF(textLeft, above.y() + aboveSize.height());
+}
+
+int DiagramGeometry::separatorY(const QSizeF& name)
+{
+    return int(name.height());
 }
 
 // Connectors run clockwise, each side from its own corner, so that a side's
@@ -43,6 +73,35 @@ QPointF DiagramGeometry::connectorPos(int side, int index, int hor, int ver, con
     }
 }
 
+QRectF DiagramGeometry::connectorMark(const QRectF& square)
+{
+    return QRectF(square.x() + 2, square.y() + 2, square.width() * 0.5, square.height() * 0.5);
+}
+
+QPen DiagramGeometry::linePen(Qt::PenStyle style)
+{
+    return QPen(QBrush(Qt::black), 3.0, style, Qt::SquareCap, Qt::BevelJoin);
+}
+
+// The outline the toolkit strokes for a line item's shape, with the segment
+// itself added, as its bounding rectangle is computed.
+QRectF DiagramGeometry::lineBounds(const QLineF& segment)
+{
+    if (segment == QLineF())
+        return QRectF();
+    QPainterPath path(segment.p1());
+    path.lineTo(segment.p2());
+    const QPen pen = linePen();
+    QPainterPathStroker stroker;
+    stroker.setCapStyle(pen.capStyle());
+    stroker.setWidth(pen.widthF());
+    stroker.setJoinStyle(pen.joinStyle());
+    stroker.setMiterLimit(pen.miterLimit());
+    QPainterPath outline = stroker.createStroke(path);
+    outline.addPath(path);
+    return outline.controlPointRect();
+}
+
 // The name is centred through the bounding rectangle, which includes the pen,
 // so it sits half a pen width off the exact midpoint; the multiplicities sit
 // labelEndDistance from their ends, or on the ends of a shorter segment.
@@ -55,6 +114,11 @@ DiagramGeometry::LabelCentres DiagramGeometry::labelCentres(const QLineF& segmen
     return {QPointF(std::min(segment.x1(), segment.x2()) + lineBounds.width() / 2,
                     std::min(segment.y1(), segment.y2()) + lineBounds.height() / 2),
             QPointF(segment.x1() + dx, segment.y1() + dy), QPointF(segment.x2() - dx, segment.y2() - dy)};
+}
+
+QRectF DiagramGeometry::labelBox(const QRectF& textBounds)
+{
+    return QRectF(textBounds.x() + 2, textBounds.y() + 2, textBounds.width() - 6, textBounds.height() - 6);
 }
 
 QPointF DiagramGeometry::centredAt(const QPointF& centre, const QSizeF& size)

@@ -2,16 +2,15 @@
 
 #include "items/connector.h"
 #include "items/diagramgeometry.h"
+#include "items/diagrampainter.h"
 #include "items/itemregistry.h"
 #include "items/line.h"
 #include "ui/entityeditwindow.h"
 #include "ui/entitymenu.h"
 
-#include <QFont>
 #include <QGraphicsScene>
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsTextItem>
-#include <QPainter>
 
 #include <algorithm>
 #include <utility>
@@ -19,8 +18,6 @@
 const QString defaultEntityName = QStringLiteral("Unknown");
 
 namespace {
-
-constexpr qreal textLeft = 5.0;
 
 DiagramFile::EntityRecord newEntityRecord(int x, int y)
 {
@@ -58,8 +55,8 @@ Entity::Entity(Application* application, const DiagramFile::EntityRecord& record
     , editWindow(editWindow)
     , menu(menu)
     , nameItem(new QGraphicsTextItem(this))
-    , brushColor(255, 255, 255, 255)
-    , penColor(0, 0, 0, 255)
+    , brushColor(DiagramPainter::entityFill())
+    , penColor(DiagramPainter::entityOutline())
     , m_horConnectorCount(record.horConnectorCount)
     , m_verConnectorCount(record.verConnectorCount)
 {
@@ -68,11 +65,9 @@ Entity::Entity(Application* application, const DiagramFile::EntityRecord& record
     setFlags(ItemIsMovable | ItemIsSelectable);
     setZValue(1.0);
 
-    nameItem->setPos(textLeft, 0.0);
+    nameItem->setPos(DiagramGeometry::nameOrigin());
     nameItem->setDefaultTextColor(QColor(0, 0, 0, 255));
-    QFont bold;
-    bold.setWeight(QFont::Bold);
-    nameItem->setFont(bold);
+    nameItem->setFont(DiagramGeometry::font(DiagramGeometry::NameText));
     nameItem->setPlainText(record.name);
     for (const QString& text : record.attributes)
         addAttribute(text);
@@ -130,8 +125,7 @@ void Entity::addAttribute(const QString& text)
 {
     auto* item = new QGraphicsTextItem(text, this);
     const QGraphicsTextItem* above = attribute.isEmpty() ? nameItem : attribute.last();
-    item->setX(textLeft);
-    item->setY(above->y() + above->boundingRect().height());
+    item->setPos(DiagramGeometry::textBelow(above->pos(), above->boundingRect().size()));
     attribute.append(item);
 }
 
@@ -325,12 +319,8 @@ ItemRegistry* Entity::registry() const
 
 void Entity::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
-    painter->setBrush(QBrush(brushColor, isSelected() ? Qt::Dense1Pattern : Qt::SolidPattern));
-    painter->fillRect(rect(), QBrush(Qt::SolidPattern));
-    painter->setPen(QPen(penColor, 0));
-    painter->drawRect(rect());
-    const int separator = int(nameItem->boundingRect().height());
-    painter->drawLine(0, separator, int(rect().width()), separator);
+    DiagramPainter::paintEntity(painter, rect(), DiagramGeometry::separatorY(nameItem->boundingRect().size()),
+                                brushColor, penColor, isSelected());
 }
 
 void Entity::mousePressEvent(QGraphicsSceneMouseEvent* event)

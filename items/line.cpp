@@ -2,27 +2,21 @@
 
 #include "items/connector.h"
 #include "items/diagramgeometry.h"
+#include "items/diagrampainter.h"
 #include "items/entity.h"
 #include "items/itemregistry.h"
 #include "items/linelabel.h"
 #include "ui/lineeditwindow.h"
 #include "ui/linemenu.h"
 
-#include <QFont>
 #include <QGraphicsScene>
 #include <QGraphicsSceneMouseEvent>
-#include <QPainter>
 
 #include <algorithm>
 
 const QString defaultLineName = QStringLiteral("Unknown");
 
 namespace {
-
-QPen linePen(Qt::PenStyle style)
-{
-    return QPen(QBrush(Qt::black), 3.0, style, Qt::SquareCap, Qt::BevelJoin);
-}
 
 QPointF truncated(const QPointF& point)
 {
@@ -37,10 +31,8 @@ void centreOn(LineLabel* label, const QPointF& centre)
 // The font goes on before the text, so that each label is laid out once.
 LineLabel* newLabel(const QString& text, QGraphicsItem* line)
 {
-    QFont font;
-    font.setPixelSize(9);
     auto* label = new LineLabel(QString(), line);
-    label->setFont(font);
+    label->setFont(DiagramGeometry::font(DiagramGeometry::LabelText));
     label->setPlainText(text);
     return label;
 }
@@ -73,7 +65,7 @@ Line::Line(const DiagramFile::LineRecord& record, LineEditWindow* editWindow, Li
     , multiplicityALabel(newLabel(record.multiplicityA, this))
     , multiplicityBLabel(newLabel(record.multiplicityB, this))
 {
-    setPen(linePen(Qt::SolidLine));
+    setPen(DiagramGeometry::linePen());
     setZValue(0);
     if (record.end || !record.start)
         setFlag(ItemIsSelectable);
@@ -172,7 +164,7 @@ void Line::updatePosition()
 
 void Line::placeLabels()
 {
-    const DiagramGeometry::LabelCentres centres = DiagramGeometry::labelCentres(line(), boundingRect());
+    const DiagramGeometry::LabelCentres centres = DiagramGeometry::labelCentres(line(), DiagramGeometry::lineBounds(line()));
     centreOn(nameLabel, centres.name);
     centreOn(multiplicityALabel, centres.multiplicityA);
     centreOn(multiplicityBLabel, centres.multiplicityB);
@@ -228,8 +220,7 @@ ItemRegistry* Line::registry() const
 
 void Line::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
-    painter->setPen(isSelected() ? linePen(Qt::DotLine) : pen());
-    painter->drawLine(line());
+    DiagramPainter::paintLine(painter, line(), isSelected());
 }
 
 void Line::mousePressEvent(QGraphicsSceneMouseEvent* event)

@@ -1,11 +1,11 @@
 #include "render/diagramrenderer.h"
 
-#include "render/svgwriter.h"
 #include "app/diagramreader.h"
 #include "app/diagramwriter.h"
-#include "scene/diagramscene.h"
+#include "render/diagrampicture.h"
+#include "render/pngwriter.h"
+#include "render/svgwriter.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QImage>
 #include <QPageLayout>
@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +23,12 @@
 namespace {
 
 constexpr qreal margin = 10;
+// A PNG is painted this many rows at a time, so that only a band of it is
+// ever held, whatever the picture's size. Each band is painted with a few rows
+// more on either side, which are not kept: a thin line cut at a band's edge
+// is drawn a shade lighter on the rows next to the cut.
+constexpr int bandRows = 1024;
+constexpr int bandOverlap = 4;
 // Past this the picture grows no sharper on any screen or printer, only larger.
 constexpr qreal largestScale = 16;
 // The raster painter cannot address pixels past 32,767 on a side, and a picture
@@ -100,10 +107,12 @@ QString drawingError()
 
 } // namespace
 
-DiagramRenderer::DiagramRenderer(DiagramScene* scene)
-    : scene(scene)
+DiagramRenderer::DiagramRenderer()
+    : texts(std::make_unique<TextCache>())
 {
 }
+
+DiagramRenderer::~DiagramRenderer() = default;
 
 bool DiagramRenderer::isKnownFormat(const QString& outputPath)
 {
@@ -141,35 +150,48 @@ DiagramRenderer::Result DiagramRenderer::render(const QString& inputPath, const 
 
 bool DiagramRenderer::load(const QString& inputPath)
 {
-    if (DiagramReader(scene).read(inputPath) != DiagramReader::Read)
+    DiagramFile::Diagram diagram;
+    if (DiagramReader::readRecords(inputPath, diagram) != DiagramReader::Read)
         return false;
-    // The scene leaves work for its event loop on every item added. Left
-    // undone, each item removed at exit searches that whole queue, which made
-    // the teardown of a large diagram grow with the square of its items.
-    QCoreApplication::sendPostedEvents();
+    picture = std::make_unique<DiagramPicture>(diagram, texts.get());
     return true;
 }
 
-QRectF DiagramRenderer::pictureRect() const
+// The items' bounds with a margin. Its corner lies half a pixel before a
+// whole point of the scene, so that the scene's whole numbers fall on the
+// pixels' centres: a line of the editor's one-pixel pen then covers one row of
+// pixels, not half of two, as on the editor's screen.
+QRectF DiagramRenderer::pictureRect(qreal scale) const
 {
-    return scene->itemsBoundingRect().adjusted(-margin, -margin, margin, margin);
+    const QRectF area = picture->bounds().adjusted(-margin, -margin, margin, margin);
+    const qreal half = 0.5 / scale;
+    return QRectF(QPointF(std::floor(area.left()) - half, std::floor(area.top()) - half), area.bottomRight());
 }
 
-bool DiagramRenderer::paintOnto(QPaintDevice* device, const QSizeF& size) const
+// As the editor's scene maps a part of it onto a target (QGraphicsScene::render
+// with the aspect ratio ignored), in the same order of operations, so that
+// every item lands on the very same device coordinates: the part that the
+// target's whole pixels cover at this scale.
+QTransform DiagramRenderer::sceneToDevice(const QSizeF& target, qreal scale) const
+{
+    const QRectF source(pictureRect(scale).topLeft(), target / scale);
+    return QTransform()
+        .scale(target.width() / source.width(), target.height() / source.height())
+        .translate(-source.left(), -source.top());
+}
+
+bool DiagramRenderer::paintOnto(QPaintDevice* device, const QTransform& sceneToDevice, const QSizeF& deviceSize) const
 {
     QPainter painter;
     if (!painter.begin(device))
         return false;
-    paint(&painter, QRectF(QPointF(0, 0), size));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const QRectF area(QPointF(0, 0), deviceSize);
+    painter.fillRect(area, Qt::white);
+    // A pixel past an item's bounds can still take some of its antialiased edge.
+    picture->paint(&painter, sceneToDevice, area.adjusted(-1, -1, 1, 1));
     return painter.end();
-}
-
-void DiagramRenderer::paint(QPainter* painter, const QRectF& target) const
-{
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setRenderHint(QPainter::TextAntialiasing);
-    painter->fillRect(target, Qt::white);
-    scene->render(painter, target, pictureRect(), Qt::IgnoreAspectRatio);
 }
 
 // Every format goes through a QSaveFile, so OUT is either the whole picture or
@@ -177,19 +199,27 @@ void DiagramRenderer::paint(QPainter* painter, const QRectF& target) const
 // before the picture is allocated, so a refusal costs neither.
 QString DiagramRenderer::writePng(const QString& outputPath, qreal scale) const
 {
-    const QSizeF area = pictureRect().size();
+    const QSizeF area = pictureRect(scale).size();
     const QSizeF pixels = pixelSize(area, scale);
     if (!fitsPng(pixels))
         return pngTooLarge(area, scale);
     QSaveFile file(outputPath);
     if (!file.open(QIODevice::WriteOnly))
         return writingError(outputPath);
-    QImage image(pixels.toSize(), QImage::Format_RGB32);
-    if (image.isNull())
+    const QSize size = pixels.toSize();
+    const int rows = std::min(bandRows, size.height());
+    QImage band(size.width(), rows + 2 * bandOverlap, QImage::Format_RGB32);
+    if (band.isNull())
         return QStringLiteral("Not enough memory for a picture of %1 pixels.").arg(sizeText(pixels));
-    if (!paintOnto(&image, pixels))
-        return drawingError();
-    return image.save(&file, "PNG") && file.commit() ? QString() : writingError(outputPath);
+    PngWriter png(&file, size);
+    const QTransform whole = sceneToDevice(pixels, scale);
+    for (int top = 0; top < size.height(); top += rows) {
+        if (!paintOnto(&band, whole * QTransform::fromTranslate(0, bandOverlap - top), band.size()))
+            return drawingError();
+        if (!png.writeRows(band, bandOverlap, std::min(rows, size.height() - top)))
+            return writingError(outputPath);
+    }
+    return png.finish() && file.commit() ? QString() : writingError(outputPath);
 }
 
 QString DiagramRenderer::writeSvg(const QString& outputPath) const
@@ -197,9 +227,9 @@ QString DiagramRenderer::writeSvg(const QString& outputPath) const
     QSaveFile file(outputPath);
     if (!file.open(QIODevice::WriteOnly))
         return writingError(outputPath);
-    const QRectF picture = pictureRect();
+    const QRectF area = pictureRect(1);
     // Sized as the PNG at scale 1, so that a browser shows it at that size.
-    if (!SvgWriter(scene, picture, pixelSize(picture.size(), 1)).write(&file))
+    if (!SvgWriter(picture.get(), area, pixelSize(area.size(), 1)).write(&file))
         return drawingError();
     return file.commit() ? QString() : writingError(outputPath);
 }
@@ -208,7 +238,7 @@ QString DiagramRenderer::writeSvg(const QString& outputPath) const
 // units rather than cut down by viewers.
 QString DiagramRenderer::writePdf(const QString& outputPath) const
 {
-    const QSizeF area = pictureRect().size();
+    const QSizeF area = pictureRect(1).size();
     if (area.width() > largestPdfSide || area.height() > largestPdfSide)
         return pdfTooLarge(area);
     QSaveFile file(outputPath);
@@ -218,7 +248,7 @@ QString DiagramRenderer::writePdf(const QString& outputPath) const
     writer.setPdfVersion(QPagedPaintDevice::PdfVersion_1_6);
     writer.setResolution(72);
     if (!writer.setPageLayout(QPageLayout(QPageSize(area, QPageSize::Point), QPageLayout::Portrait, QMarginsF()))
-        || !paintOnto(&writer, area))
+        || !paintOnto(&writer, sceneToDevice(area, 1), area))
         return drawingError();
     return file.commit() ? QString() : writingError(outputPath);
 }

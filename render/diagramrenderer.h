@@ -1,20 +1,26 @@
 #pragma once
 
+#include "render/textcache.h"
+
 #include <QRectF>
 #include <QString>
 
-class DiagramScene;
-class QPaintDevice;
-class QPainter;
+#include <memory>
 
-// Draws a diagram file with the editor's own reader and painting code,
-// without a window: nothing selected, connectors as in select mode, on white.
+class DiagramPicture;
+class QPaintDevice;
+class QTransform;
+
+// Draws a diagram file as the editor shows it, nothing selected, connectors
+// as in select mode, on white: from the file's records, without building the
+// editor's items.
 class DiagramRenderer
 {
 public:
     enum Result { Rendered = 0, Failed = 1, BadArguments = 2 };
 
-    explicit DiagramRenderer(DiagramScene* scene);
+    DiagramRenderer();
+    ~DiagramRenderer();
 
     static bool isKnownFormat(const QString& outputPath);
     static bool isValidScale(qreal scale);
@@ -22,13 +28,14 @@ public:
 
 private:
     bool load(const QString& inputPath);
-    QRectF pictureRect() const;
+    QRectF pictureRect(qreal scale) const;
+    QTransform sceneToDevice(const QSizeF& target, qreal scale) const;
     // Each writer answers why OUT does not hold the picture, or nothing when it does.
     QString writePng(const QString& outputPath, qreal scale) const;
     QString writeSvg(const QString& outputPath) const;
     QString writePdf(const QString& outputPath) const;
-    bool paintOnto(QPaintDevice* device, const QSizeF& size) const;
-    void paint(QPainter* painter, const QRectF& target) const;
+    bool paintOnto(QPaintDevice* device, const QTransform& sceneToDevice, const QSizeF& deviceSize) const;
 
-    DiagramScene* scene;
+    std::unique_ptr<TextCache> texts;
+    std::unique_ptr<DiagramPicture> picture;
 };

@@ -1,9 +1,8 @@
 // diagram-render IN OUT [--scale FACTOR]: draws a diagram file to PNG, SVG or
 // PDF, chosen by OUT's suffix, without a display.
 #include "render/diagramrenderer.h"
-#include "scene/diagramscene.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QByteArray>
 
 #include <cstdio>
@@ -45,8 +44,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     int applicationArgc = 1;
-    QApplication application(applicationArgc, argv);
-    DiagramScene scene(nullptr, nullptr);
-    DiagramRenderer renderer(&scene);
+    QGuiApplication application(applicationArgc, argv);
+    DiagramRenderer renderer;
     return renderer.render(QString::fromLocal8Bit(argv[1]), output, scale);
 }

@@ -1,17 +1,10 @@
 #include "render/svgwriter.h"
 
-#include "items/connector.h"
+#include "items/diagramgeometry.h"
 #include "items/entity.h"
-#include "items/line.h"
-#include "scene/diagramscene.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QFontInfo>
-#include <QGraphicsTextItem>
 #include <QIODevice>
-#include <QTextBlock>
-#include <QTextDocument>
-#include <QTextLayout>
 #include <QXmlStreamWriter>
 
 namespace {
@@ -40,13 +33,20 @@ QString xmlText(const QString& text)
     return clean;
 }
 
+// Zero is what SVG takes for a coordinate left out.
+void writeUnlessZero(QXmlStreamWriter& xml, const char* name, qreal value)
+{
+    if (value != 0)
+        xml.writeAttribute(QLatin1String(name), number(value));
+}
+
 void writeRect(QXmlStreamWriter& xml, const QRectF& rect, const char* className = nullptr)
 {
     xml.writeEmptyElement(QStringLiteral("rect"));
     if (className)
         xml.writeAttribute(QStringLiteral("class"), QLatin1String(className));
-    xml.writeAttribute(QStringLiteral("x"), number(rect.x()));
-    xml.writeAttribute(QStringLiteral("y"), number(rect.y()));
+    writeUnlessZero(xml, "x", rect.x());
+    writeUnlessZero(xml, "y", rect.y());
     xml.writeAttribute(QStringLiteral("width"), number(rect.width()));
     xml.writeAttribute(QStringLiteral("height"), number(rect.height()));
 }
@@ -64,10 +64,10 @@ void writePath(QXmlStreamWriter& xml, const QString& squares, const char* classN
 void writeSegment(QXmlStreamWriter& xml, const QLineF& segment)
 {
     xml.writeEmptyElement(QStringLiteral("line"));
-    xml.writeAttribute(QStringLiteral("x1"), number(segment.x1()));
-    xml.writeAttribute(QStringLiteral("y1"), number(segment.y1()));
-    xml.writeAttribute(QStringLiteral("x2"), number(segment.x2()));
-    xml.writeAttribute(QStringLiteral("y2"), number(segment.y2()));
+    writeUnlessZero(xml, "x1", segment.x1());
+    writeUnlessZero(xml, "y1", segment.y1());
+    writeUnlessZero(xml, "x2", segment.x2());
+    writeUnlessZero(xml, "y2", segment.y2());
 }
 
 QString fontRule(const QFont& font)
@@ -76,20 +76,10 @@ QString fontRule(const QFont& font)
     return QStringLiteral("font-family:'%1';font-size:%2px").arg(info.family()).arg(info.pixelSize());
 }
 
-QList<QGraphicsTextItem*> textsOf(const QGraphicsItem* item)
-{
-    QList<QGraphicsTextItem*> texts;
-    for (QGraphicsItem* child : item->childItems()) {
-        if (child->type() == QGraphicsTextItem::Type)
-            texts.append(static_cast<QGraphicsTextItem*>(child));
-    }
-    return texts;
-}
-
 } // namespace
 
-SvgWriter::SvgWriter(const DiagramScene* scene, const QRectF& picture, const QSizeF& pixels)
-    : scene(scene)
+SvgWriter::SvgWriter(const DiagramPicture* diagram, const QRectF& picture, const QSizeF& pixels)
+    : diagram(diagram)
     , picture(picture)
     , pixels(pixels)
 {
@@ -105,20 +95,18 @@ bool SvgWriter::write(QIODevice* device) const
     xml.writeDefaultNamespace(QStringLiteral("http://www.w3.org/2000/svg"));
     xml.writeAttribute(QStringLiteral("width"), QString::number(pixels.width(), 'f', 0));
     xml.writeAttribute(QStringLiteral("height"), QString::number(pixels.height(), 'f', 0));
-    xml.writeAttribute(QStringLiteral("viewBox"), QStringLiteral("0 0 %1 %2").arg(number(picture.width()), number(picture.height())));
+    // One unit a CSS pixel, so that the drawing falls on the PNG's pixels.
+    xml.writeAttribute(QStringLiteral("viewBox"),
+                       QStringLiteral("0 0 %1 %2").arg(number(pixels.width()), number(pixels.height())));
     writeStyle(xml);
-    writeRect(xml, QRectF(QPointF(0, 0), picture.size()), "canvas");
+    writeRect(xml, QRectF(QPointF(0, 0), pixels), "canvas");
     xml.writeStartElement(QStringLiteral("g"));
     xml.writeAttribute(QStringLiteral("transform"),
                        QStringLiteral("translate(%1 %2)").arg(number(-picture.x()), number(-picture.y())));
-    for (const QGraphicsItem* item : scene->items(Qt::AscendingOrder)) {
-        if (item->parentItem())
-            continue;
-        if (const Entity* entity = qgraphicsitem_cast<const Entity*>(item))
-            writeEntity(xml, entity);
-        else if (const Line* line = qgraphicsitem_cast<const Line*>(item); line && line->endConnector())
-            writeLine(xml, line);
-    }
+    for (const DiagramPicture::PlacedLine& line : diagram->lines())
+        writeLine(xml, line);
+    for (const DiagramPicture::PlacedEntity& entity : diagram->entities())
+        writeEntity(xml, entity);
     xml.writeEndElement();
     xml.writeEndElement();
     xml.writeEndDocument();
@@ -127,10 +115,6 @@ bool SvgWriter::write(QIODevice* device) const
 
 void SvgWriter::writeStyle(QXmlStreamWriter& xml) const
 {
-    QFont bold;
-    bold.setWeight(QFont::Bold);
-    QFont small;
-    small.setPixelSize(9);
     xml.writeTextElement(
         QStringLiteral("style"),
         QStringLiteral("\n"
@@ -143,36 +127,31 @@ void SvgWriter::writeStyle(QXmlStreamWriter& xml) const
                        ".line rect,.entity line{stroke-width:1}\n"
                        ".line text{%2}\n"
                        ".canvas{fill:#fff;stroke:none}\n")
-            .arg(fontRule(QFont()), fontRule(small)));
+            .arg(fontRule(DiagramGeometry::font(DiagramGeometry::AttributeText)),
+                 fontRule(DiagramGeometry::font(DiagramGeometry::LabelText))));
 }
 
 // As the entity paints itself: its box, the separator under the name, the
 // texts, then the connectors, which stack above the texts.
-void SvgWriter::writeEntity(QXmlStreamWriter& xml, const Entity* entity) const
+void SvgWriter::writeEntity(QXmlStreamWriter& xml, const DiagramPicture::PlacedEntity& entity) const
 {
     xml.writeStartElement(QStringLiteral("g"));
     xml.writeAttribute(QStringLiteral("class"), QStringLiteral("entity"));
     xml.writeAttribute(QStringLiteral("transform"),
-                       QStringLiteral("translate(%1 %2)").arg(number(entity->x()), number(entity->y())));
-    xml.writeTextElement(QStringLiteral("title"), xmlText(entity->name()));
-    writeRect(xml, entity->rect());
-    const QList<QGraphicsTextItem*> texts = textsOf(entity);
-    const int separator = int(texts.first()->boundingRect().height());
-    writeSegment(xml, QLineF(0, separator, int(entity->rect().width()), separator));
-    for (int i = 0; i < texts.size(); ++i)
-        writeText(xml, texts.at(i), i == 0 ? "name" : nullptr);
+                       QStringLiteral("translate(%1 %2)").arg(number(entity.pos.x()), number(entity.pos.y())));
+    xml.writeTextElement(QStringLiteral("title"), xmlText(entity.texts.first().string));
+    writeRect(xml, QRectF(QPointF(0, 0), entity.box));
+    writeSegment(xml, QLineF(0, entity.separatorY, entity.box.width(), entity.separatorY));
+    for (int i = 0; i < entity.texts.size(); ++i)
+        writeText(xml, entity.texts.at(i), i == 0 ? "name" : nullptr);
     QString free;
     QString busy;
-    for (int side = 0; side < Entity::sideCount; ++side) {
-        for (int i = 0; i < entity->connectorCount(side); ++i) {
-            const Connector* connector = entity->connectorAt(side, i);
-            const QRectF r = connector->rect();
-            const QRectF square(connector->x() + r.x() + 2, connector->y() + r.y() + 2, r.width() * 0.5,
-                                r.height() * 0.5);
-            (connector->isFree() ? free : busy) += QStringLiteral("M%1 %2h%3v%4h-%3z")
-                                                      .arg(number(square.x()), number(square.y()),
-                                                           number(square.width()), number(square.height()));
-        }
+    for (const DiagramPicture::PlacedConnector& connector : entity.connectors) {
+        const QRectF mark =
+            DiagramGeometry::connectorMark(QRectF(0, 0, connectorSize, connectorSize)).translated(connector.pos);
+        (connector.busy ? busy : free) += QStringLiteral("M%1 %2h%3v%4h-%3z")
+                                              .arg(number(mark.x()), number(mark.y()), number(mark.width()),
+                                                   number(mark.height()));
     }
     writePath(xml, free, "connector");
     writePath(xml, busy, "connector busy");
@@ -180,39 +159,32 @@ void SvgWriter::writeEntity(QXmlStreamWriter& xml, const Entity* entity) const
 }
 
 // The segment, then each label's framed white box and its text.
-void SvgWriter::writeLine(QXmlStreamWriter& xml, const Line* line) const
+void SvgWriter::writeLine(QXmlStreamWriter& xml, const DiagramPicture::PlacedLine& line) const
 {
     xml.writeStartElement(QStringLiteral("g"));
     xml.writeAttribute(QStringLiteral("class"), QStringLiteral("line"));
-    writeSegment(xml, line->line());
-    for (const QGraphicsTextItem* label : textsOf(line)) {
-        const QRectF bounds = label->boundingRect();
-        writeRect(xml, QRectF(label->x() + bounds.x() + 2, label->y() + bounds.y() + 2, bounds.width() - 6,
-                              bounds.height() - 6));
+    writeSegment(xml, line.segment);
+    for (const DiagramPicture::PlacedText& label : line.labels) {
+        writeRect(xml, DiagramGeometry::labelBox(QRectF(label.pos, label.text->size)));
         writeText(xml, label, nullptr);
     }
     xml.writeEndElement();
 }
 
 // One text element per laid-out line, on the baseline the document gives it.
-void SvgWriter::writeText(QXmlStreamWriter& xml, const QGraphicsTextItem* item, const char* className) const
+void SvgWriter::writeText(QXmlStreamWriter& xml, const DiagramPicture::PlacedText& text,
+                          const char* className) const
 {
-    const QTextDocument* document = item->document();
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        const QPointF blockPos = document->documentLayout()->blockBoundingRect(block).topLeft();
-        const QTextLayout* layout = block.layout();
-        for (int i = 0; i < layout->lineCount(); ++i) {
-            const QTextLine line = layout->lineAt(i);
-            const QString text = xmlText(block.text().mid(line.textStart(), line.textLength()));
-            if (text.isEmpty())
-                continue;
-            xml.writeStartElement(QStringLiteral("text"));
-            if (className)
-                xml.writeAttribute(QStringLiteral("class"), QLatin1String(className));
-            xml.writeAttribute(QStringLiteral("x"), number(item->x() + blockPos.x() + line.x()));
-            xml.writeAttribute(QStringLiteral("y"), number(item->y() + blockPos.y() + line.y() + line.ascent()));
-            xml.writeCharacters(text);
-            xml.writeEndElement();
-        }
+    for (const TextCache::Line& line : text.text->lines) {
+        const QString characters = xmlText(line.text);
+        if (characters.isEmpty())
+            continue;
+        xml.writeStartElement(QStringLiteral("text"));
+        if (className)
+            xml.writeAttribute(QStringLiteral("class"), QLatin1String(className));
+        xml.writeAttribute(QStringLiteral("x"), number(text.pos.x() + line.baseline.x()));
+        xml.writeAttribute(QStringLiteral("y"), number(text.pos.y() + line.baseline.y()));
+        xml.writeCharacters(characters);
+        xml.writeEndElement();
     }
 }

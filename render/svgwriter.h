@@ -1,12 +1,10 @@
 #pragma once
 
+#include "render/diagrampicture.h"
+
 #include <QRectF>
 #include <QSizeF>
 
-class DiagramScene;
-class Entity;
-class Line;
-class QGraphicsTextItem;
 class QIODevice;
 class QXmlStreamWriter;
 
@@ -17,17 +15,17 @@ class SvgWriter
 {
 public:
     // The picture's part of the scene, and its size in CSS pixels.
-    SvgWriter(const DiagramScene* scene, const QRectF& picture, const QSizeF& pixels);
+    SvgWriter(const DiagramPicture* diagram, const QRectF& picture, const QSizeF& pixels);
 
     bool write(QIODevice* device) const;
 
 private:
     void writeStyle(QXmlStreamWriter& xml) const;
-    void writeEntity(QXmlStreamWriter& xml, const Entity* entity) const;
-    void writeLine(QXmlStreamWriter& xml, const Line* line) const;
-    void writeText(QXmlStreamWriter& xml, const QGraphicsTextItem* item, const char* className) const;
+    void writeEntity(QXmlStreamWriter& xml, const DiagramPicture::PlacedEntity& entity) const;
+    void writeLine(QXmlStreamWriter& xml, const DiagramPicture::PlacedLine& line) const;
+    void writeText(QXmlStreamWriter& xml, const DiagramPicture::PlacedText& text, const char* className) const;
 
-    const DiagramScene* const scene;
+    const DiagramPicture* const diagram;
     const QRectF picture;
     const QSizeF pixels;
 };

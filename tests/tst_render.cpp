@@ -11,12 +11,14 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
 #include <cerrno>
+#include <cmath>
 #include <climits>
 #include <functional>
 
@@ -92,7 +94,7 @@ private slots:
     void namesTheLargestScaleThatFits();
     void svgAndPdfStateLargePictures_data();
     void svgAndPdfStateLargePictures();
-    void reportsLackOfMemory();
+    void drawsLargePicturesInLittleMemory();
     void exitsSoonAfterLoading();
 
 private:
@@ -129,8 +131,9 @@ int TestRender::run(const QStringList& arguments, QByteArray* errors, const std:
     return renderer.exitStatus() == QProcess::NormalExit ? renderer.exitCode() : -1;
 }
 
-// The picture covers the items plus a margin, at 1:1 or scaled, with the
-// entities' outlines and the line drawn dark on a white ground.
+// The picture covers the items plus a margin, from half a pixel before a whole
+// scene point, at 1:1 or scaled, with the entities' outlines and the line
+// drawn dark on a white ground.
 void TestRender::pngShowsTheDiagramOnWhite()
 {
     const QString input = write(QStringLiteral("two.diagram"), twoJoinedEntities());
@@ -140,8 +143,8 @@ void TestRender::pngShowsTheDiagramOnWhite()
     const QString output = folder.filePath(QStringLiteral("two.png"));
     QCOMPARE(run({input, output}), 0);
     const QImage picture(output);
-    QCOMPARE(picture.size(), items.adjusted(-10, -10, 10, 10).size().toSize());
-    const QPointF origin = items.topLeft() - QPointF(10, 10);
+    const QPointF origin(std::floor(items.left() - 10) - 0.5, std::floor(items.top() - 10) - 0.5);
+    QCOMPARE(picture.size(), QRectF(origin, items.bottomRight() + QPointF(10, 10)).size().toSize());
     const auto darkAt = [&](QPointF scenePoint) { return isDarkNear(picture, (scenePoint - origin).toPoint()); };
     QVERIFY(darkAt(QPointF(100, 110)));
     QVERIFY(darkAt(QPointF(400, 110)));
@@ -359,7 +362,9 @@ void TestRender::svgAndPdfStateLargePictures()
 }
 
 // A picture within the PNG limits but past the memory the renderer may take.
-void TestRender::reportsLackOfMemory()
+// A picture is drawn a band at a time, so one far larger than the memory
+// allowed is still drawn.
+void TestRender::drawsLargePicturesInLittleMemory()
 {
     const auto limitMemory = [] {
         rlimit limit{};
@@ -371,9 +376,9 @@ void TestRender::reportsLackOfMemory()
         != 0)
         QSKIP("The renderer needs more address space than the limit, as under AddressSanitizer.");
     const QString input = write(QStringLiteral("square.diagram"), entitiesAt({{0, 0}, {16000, 16000}}));
-    QByteArray errors;
-    QCOMPARE(run({input, folder.filePath(QStringLiteral("square.png"))}, &errors, limitMemory), 1);
-    QVERIFY2(errors.contains("Not enough memory") && !errors.contains("File writing error."), errors.constData());
+    const QString output = folder.filePath(QStringLiteral("square.png"));
+    QCOMPARE(run({input, output}, nullptr, limitMemory), 0);
+    QVERIFY(QImageReader(output).size().width() > 16000);
 }
 
 // The renderer's run less its start-up, on an output it cannot write, is its

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QColor>
+#include <QLineF>
+#include <QRectF>
+
+class QPainter;
+
+// How each part of a diagram is drawn, with the painter as each item gets it:
+// the items paint themselves with these, and whatever draws a diagram without
+// them must too, so that both give the same picture.
+class DiagramPainter
+{
+public:
+    static QColor entityFill();
+    static QColor entityOutline();
+
+    static void paintEntity(QPainter* painter, const QRectF& box, int separatorY, const QColor& fill,
+                            const QColor& outline, bool selected);
+    static void paintConnector(QPainter* painter, const QRectF& square, bool busy, bool wholeSquare);
+    static void paintLine(QPainter* painter, const QLineF& segment, bool selected);
+    // The white box behind a label's text, which keeps it readable over its own line.
+    static void paintLabelBox(QPainter* painter, const QRectF& textBounds);
+};

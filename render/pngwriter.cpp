@@ -1,0 +1,216 @@
+#include "render/pngwriter.h"
+
+#include <QIODevice>
+#include <QImage>
+#include <QtEndian>
+
+#include <zlib.h>
+
+#include <cstring>
+
+namespace {
+
+// Speed over the last few percent of size: a diagram is mostly white, which
+// the fastest level already packs well, and the picture is large.
+constexpr int compressionLevel = 1;
+// Bands compressed but not yet written; each one holds a band's rows.
+constexpr std::size_t bandsInFlight = 2;
+constexpr char noFilter = 0;
+
+QByteArray bigEndian(quint32 value)
+{
+    QByteArray bytes(4, Qt::Uninitialized);
+    qToBigEndian(value, bytes.data());
+    return bytes;
+}
+
+QByteArray header(const QSize& size)
+{
+    QByteArray data = bigEndian(quint32(size.width())) + bigEndian(quint32(size.height()));
+    // 8 bits a sample, RGB, deflate, no filter method but the standard one, not interlaced.
+    const char rest[] = {8, 2, 0, 0, 0};
+    return data.append(rest, sizeof rest);
+}
+
+// One filter byte, then red, green and blue for each pixel.
+QByteArray rgbRow(const QRgb* pixels, int width)
+{
+    QByteArray row(1 + 3 * width, Qt::Uninitialized);
+    char* out = row.data();
+    *out++ = noFilter;
+    for (int x = 0; x < width; ++x) {
+        *out++ = char(qRed(pixels[x]));
+        *out++ = char(qGreen(pixels[x]));
+        *out++ = char(qBlue(pixels[x]));
+    }
+    return row;
+}
+
+bool isBlank(const QRgb* pixels, int width)
+{
+    for (int x = 0; x < width; ++x) {
+        if ((pixels[x] & 0xffffff) != 0xffffff)
+            return false;
+    }
+    return true;
+}
+
+// Deflates rows into a raw stream that ends on a byte boundary with nothing
+// left to refer to, so that segments made apart join into one stream.
+class SegmentDeflater
+{
+public:
+    SegmentDeflater()
+    {
+        stream.zalloc = Z_NULL;
+        stream.zfree = Z_NULL;
+        stream.opaque = Z_NULL;
+        ok = deflateInit2(&stream, compressionLevel, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) == Z_OK;
+    }
+    ~SegmentDeflater() { deflateEnd(&stream); }
+    SegmentDeflater(const SegmentDeflater&) = delete;
+    SegmentDeflater& operator=(const SegmentDeflater&) = delete;
+
+    void add(const QByteArray& row, PngWriter::Segment& segment)
+    {
+        deflateInto(row, Z_NO_FLUSH, segment);
+        segment.adler = adler32_z(segment.adler, reinterpret_cast<const Bytef*>(row.constData()), row.size());
+        segment.length += row.size();
+        unflushed = true;
+    }
+
+    // Nothing after this refers to what came before it.
+    void cut(PngWriter::Segment& segment)
+    {
+        if (unflushed)
+            deflateInto(QByteArray(), Z_FULL_FLUSH, segment);
+        unflushed = false;
+    }
+
+    bool isOk() const { return ok; }
+
+private:
+    void deflateInto(const QByteArray& input, int flush, PngWriter::Segment& segment)
+    {
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.constData()));
+        stream.avail_in = uInt(input.size());
+        unsigned char buffer[1 << 16];
+        do {
+            stream.next_out = buffer;
+            stream.avail_out = sizeof buffer;
+            ok = ok && deflate(&stream, flush) != Z_STREAM_ERROR;
+            segment.deflated.append(reinterpret_cast<const char*>(buffer), int(sizeof buffer - stream.avail_out));
+        } while (ok && stream.avail_out == 0);
+    }
+
+    z_stream stream;
+    bool ok = false;
+    bool unflushed = false;
+};
+
+void append(PngWriter::Segment& segment, const PngWriter::Segment& more)
+{
+    segment.deflated += more.deflated;
+    segment.adler = adler32_combine(segment.adler, more.adler, more.length);
+    segment.length += more.length;
+}
+
+PngWriter::Segment blankRowSegment(int width)
+{
+    PngWriter::Segment segment;
+    SegmentDeflater deflater;
+    QByteArray row(1 + 3 * width, char(0xff));
+    row[0] = noFilter;
+    deflater.add(row, segment);
+    deflater.cut(segment);
+    return segment;
+}
+
+// A blank row, the most common by far, is not compressed again: its
+// compressed form is copied in.
+PngWriter::Segment deflateRows(const QImage& rows, int width, const PngWriter::Segment& blankRow)
+{
+    PngWriter::Segment segment;
+    SegmentDeflater deflater;
+    for (int y = 0; y < rows.height(); ++y) {
+        const auto* pixels = reinterpret_cast<const QRgb*>(rows.constScanLine(y));
+        if (isBlank(pixels, width)) {
+            deflater.cut(segment);
+            append(segment, blankRow);
+        } else {
+            deflater.add(rgbRow(pixels, width), segment);
+        }
+    }
+    deflater.cut(segment);
+    if (!deflater.isOk())
+        segment.deflated.clear();
+    return segment;
+}
+
+} // namespace
+
+PngWriter::PngWriter(QIODevice* device, const QSize& size)
+    : device(device)
+    , size(size)
+    , blankRow(blankRowSegment(size.width()))
+    , adler(adler32(0, Z_NULL, 0))
+{
+    static const char signature[] = "\x89PNG\r\n\x1a\n";
+    failed = device->write(signature, 8) != 8 || !writeChunk("IHDR", header(size))
+             // The zlib header: deflate with a 32 KiB window, fastest level.
+             || !writeChunk("IDAT", QByteArray("\x78\x01", 2));
+}
+
+PngWriter::~PngWriter()
+{
+    for (std::future<Segment>& segment : pending)
+        segment.wait();
+}
+
+bool PngWriter::writeChunk(const char* type, const QByteArray& data)
+{
+    QByteArray chunk = bigEndian(quint32(data.size()));
+    chunk.append(type, 4).append(data);
+    const uLong crc = crc32_z(crc32(0, Z_NULL, 0), reinterpret_cast<const Bytef*>(chunk.constData()) + 4,
+                              chunk.size() - 4);
+    chunk += bigEndian(quint32(crc));
+    return device->write(chunk) == chunk.size();
+}
+
+bool PngWriter::writeSegment(const Segment& segment)
+{
+    if (segment.deflated.isEmpty() && segment.length > 0)
+        return false;
+    adler = adler32_combine(adler, segment.adler, segment.length);
+    return segment.deflated.isEmpty() || writeChunk("IDAT", segment.deflated);
+}
+
+bool PngWriter::writeFinishedSegments(std::size_t stillPending)
+{
+    while (!failed && pending.size() > stillPending) {
+        failed = !writeSegment(pending.front().get());
+        pending.pop_front();
+    }
+    return !failed;
+}
+
+bool PngWriter::writeRows(const QImage& band, int first, int count)
+{
+    if (!writeFinishedSegments(bandsInFlight - 1))
+        return false;
+    const QImage rows = band.copy(0, first, band.width(), count);
+    if (rows.isNull())
+        return failed = true, false;
+    pending.push_back(std::async(std::launch::async, deflateRows, rows, size.width(), std::cref(blankRow)));
+    return true;
+}
+
+bool PngWriter::finish()
+{
+    if (!writeFinishedSegments(0))
+        return false;
+    // An empty final block, then the check of everything before it.
+    QByteArray end("\x03\x00", 2);
+    end += bigEndian(quint32(adler));
+    return writeChunk("IDAT", end) && writeChunk("IEND", QByteArray());
+}
