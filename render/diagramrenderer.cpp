@@ -180,7 +180,10 @@ QTransform DiagramRenderer::sceneToDevice(const QSizeF& target, qreal scale) con
         .translate(-source.left(), -source.top());
 }
 
-bool DiagramRenderer::paintOnto(QPaintDevice* device, const QTransform& sceneToDevice, const QSizeF& deviceSize) const
+// On white, clipped to the whole picture's place on the device, as the scene
+// renders: a thin line is drawn a shade differently when clipped.
+bool DiagramRenderer::paintOnto(QPaintDevice* device, const QSizeF& deviceSize, const QRectF& target,
+                                const QTransform& sceneToDevice) const
 {
     QPainter painter;
     if (!painter.begin(device))
@@ -189,6 +192,7 @@ bool DiagramRenderer::paintOnto(QPaintDevice* device, const QTransform& sceneToD
     painter.setRenderHint(QPainter::TextAntialiasing);
     const QRectF area(QPointF(0, 0), deviceSize);
     painter.fillRect(area, Qt::white);
+    painter.setClipRect(target, Qt::IntersectClip);
     // A pixel past an item's bounds can still take some of its antialiased edge.
     picture->paint(&painter, sceneToDevice, area.adjusted(-1, -1, 1, 1));
     return painter.end();
@@ -214,7 +218,8 @@ QString DiagramRenderer::writePng(const QString& outputPath, qreal scale) const
     PngWriter png(&file, size);
     const QTransform whole = sceneToDevice(pixels, scale);
     for (int top = 0; top < size.height(); top += rows) {
-        if (!paintOnto(&band, whole * QTransform::fromTranslate(0, bandOverlap - top), band.size()))
+        const QTransform shift = QTransform::fromTranslate(0, bandOverlap - top);
+        if (!paintOnto(&band, band.size(), shift.mapRect(QRectF(QPointF(0, 0), pixels)), whole * shift))
             return drawingError();
         if (!png.writeRows(band, bandOverlap, std::min(rows, size.height() - top)))
             return writingError(outputPath);
@@ -248,7 +253,7 @@ QString DiagramRenderer::writePdf(const QString& outputPath) const
     writer.setPdfVersion(QPagedPaintDevice::PdfVersion_1_6);
     writer.setResolution(72);
     if (!writer.setPageLayout(QPageLayout(QPageSize(area, QPageSize::Point), QPageLayout::Portrait, QMarginsF()))
-        || !paintOnto(&writer, sceneToDevice(area, 1), area))
+        || !paintOnto(&writer, area, QRectF(QPointF(0, 0), area), sceneToDevice(area, 1)))
         return drawingError();
     return file.commit() ? QString() : writingError(outputPath);
 }

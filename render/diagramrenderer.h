@@ -34,7 +34,8 @@ private:
     QString writePng(const QString& outputPath, qreal scale) const;
     QString writeSvg(const QString& outputPath) const;
     QString writePdf(const QString& outputPath) const;
-    bool paintOnto(QPaintDevice* device, const QTransform& sceneToDevice, const QSizeF& deviceSize) const;
+    bool paintOnto(QPaintDevice* device, const QSizeF& deviceSize, const QRectF& target,
+                   const QTransform& sceneToDevice) const;
 
     std::unique_ptr<TextCache> texts;
     std::unique_ptr<DiagramPicture> picture;

@@ -27,6 +27,10 @@ const TextCache::Text& TextCache::text(DiagramGeometry::TextKind kind, const QSt
 
 TextCache::Text TextCache::layOut(DiagramGeometry::TextKind kind, const QString& string)
 {
+    // A text item made with no text has no document at all, so an empty
+    // attribute takes no room; a name or a label always has its document.
+    if (kind == DiagramGeometry::AttributeText && string.isEmpty())
+        return Text();
     QTextDocument* document = documents[kind].get();
     document->setPlainText(string);
     Text text;

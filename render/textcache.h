@@ -26,7 +26,7 @@ public:
         QPointF baseline;
     };
     struct Text {
-        QSizeF size;
+        QSizeF size{0, 0};
         QList<Line> lines;
         // The glyphs the document draws, placed within the text's box.
         QList<QGlyphRun> glyphs;

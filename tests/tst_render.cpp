@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -75,6 +76,109 @@ bool isDarkNear(const QImage& picture, QPoint at)
     return false;
 }
 
+struct LineEnds {
+    int entityA, sideA, indexA, entityB, sideB, indexB;
+};
+
+DiagramFile::EntityRecord entityAt(int x, int y, const QString& name, const QStringList& attributes = {}, int hor = 2,
+                                   int ver = 2)
+{
+    DiagramFile::EntityRecord record;
+    record.x = x;
+    record.y = y;
+    record.name = name;
+    record.attributes = attributes;
+    record.horConnectorCount = hor;
+    record.verConnectorCount = ver;
+    return record;
+}
+
+// A connector's centre is where a line end attaches: the top side's
+// connector 0 sits on the entity's corner, so such a line runs from corner to corner.
+LineEnds cornerToCorner(int entityA, int entityB)
+{
+    return {entityA, Entity::TopSide, 0, entityB, Entity::TopSide, 0};
+}
+
+QByteArray diagramOf(const QList<DiagramFile::EntityRecord>& entities, const QList<LineEnds>& lines)
+{
+    DiagramScene scene(nullptr, nullptr);
+    QList<Entity*> made;
+    for (const DiagramFile::EntityRecord& record : entities)
+        made.append(scene.createEntity(record));
+    for (int i = 0; i < lines.size(); ++i) {
+        const LineEnds& ends = lines.at(i);
+        DiagramFile::LineRecord record;
+        record.name = i % 2 ? QStringLiteral("line %1").arg(i) : QString();
+        record.multiplicityA = i % 3 ? QStringLiteral("0..*") : QStringLiteral("1");
+        record.multiplicityB = QStringLiteral("\u00e9");
+        record.start = made.at(ends.entityA)->connectorAt(ends.sideA, ends.indexA);
+        record.end = made.at(ends.entityB)->connectorAt(ends.sideB, ends.indexB);
+        scene.createLine(record);
+    }
+    return savedBytes(&scene);
+}
+
+// What the editor's own scene paints for the file at this scale, nothing
+// selected, from half a pixel before a whole scene point, as the renderer frames it.
+QImage paintedByTheScene(const QString& path, const QSize& size, qreal scale)
+{
+    DiagramScene scene(nullptr, nullptr);
+    if (DiagramReader(&scene).read(path) != DiagramReader::Read)
+        return QImage();
+    const QRectF items = scene.itemsBoundingRect();
+    const qreal half = 0.5 / scale;
+    const QPointF origin(std::floor(items.left() - 10) - half, std::floor(items.top() - 10) - half);
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.fillRect(QRectF(image.rect()), Qt::white);
+    scene.render(&painter, QRectF(QPointF(0, 0), size), QRectF(origin, QSizeF(size) / scale), Qt::IgnoreAspectRatio);
+    return image;
+}
+
+int channelDifference(QRgb a, QRgb b)
+{
+    return std::max({qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))});
+}
+
+// Texts of many kinds, connector counts from 1 to 50 a side, or lines in
+// every direction and of length 0, 1, 1.4 and 12.7; made through the scene,
+// which needs the application.
+QByteArray pictureTestDiagram(const QString& kind)
+{
+    if (kind == QLatin1String("texts"))
+        return diagramOf(
+        {entityAt(40, 40, QString(), {QString(), QStringLiteral("x")}),
+         entityAt(200, 40, QStringLiteral("A"),
+                  {QStringLiteral("id : integer"), QStringLiteral("\u00e4 \u00f6 \u00fc \u00df"), QStringLiteral("\u65e5\u672c")}),
+         entityAt(420, 40, QStringLiteral("Entity with a rather long name")),
+         entityAt(40, 300, QStringLiteral("Gr\u00f6\u00dfe \u2013 \u00f1"), {QStringLiteral("a\tb"), QStringLiteral(" spaced ")}),
+         entityAt(300, 300, QStringLiteral("\u05e9\u05dc\u05d5\u05dd"), {QStringLiteral("mixed abc \u05d0\u05d1\u05d2")}),
+         entityAt(560, 300, QStringLiteral("two\nlines"), {QString(80, QLatin1Char('w'))})},
+        {{0, Entity::RightSide, 0, 1, Entity::LeftSide, 1}, {3, Entity::TopSide, 1, 4, Entity::BottomSide, 0}});
+    if (kind == QLatin1String("connectors"))
+        return diagramOf(
+        {entityAt(40, 40, QStringLiteral("one"), {}, 1, 1), entityAt(200, 40, QStringLiteral("wide"), {}, 50, 3),
+         entityAt(40, 300, QStringLiteral("tall"), {}, 3, 50), entityAt(300, 400, QStringLiteral("seven"), {}, 7, 2)},
+        {{0, Entity::BottomSide, 0, 2, Entity::TopSide, 2}, {1, Entity::BottomSide, 49, 3, Entity::TopSide, 6},
+         {1, Entity::LeftSide, 2, 0, Entity::RightSide, 0}, {2, Entity::RightSide, 49, 3, Entity::LeftSide, 1}});
+    QList<DiagramFile::EntityRecord> around{entityAt(500, 500, QStringLiteral("centre"))};
+    QList<LineEnds> rays;
+    const QPoint directions[] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -2}};
+    for (int i = 0; i < 8; ++i) {
+        around.append(entityAt(500 + 300 * directions[i].x(), 500 + 250 * directions[i].y(), QStringLiteral("ray")));
+        rays.append({0, i / 2, i % 2, i + 1, Entity::TopSide, 0});
+    }
+    for (const QPoint& step : {QPoint(0, 0), QPoint(1, 0), QPoint(1, 1), QPoint(9, 9)}) {
+        around.append(entityAt(1200, 200 + 200 * int(rays.size() - 8), QStringLiteral("near")));
+        around.append(entityAt(1200 + step.x(), around.last().y + step.y(), QStringLiteral("by")));
+        rays.append(cornerToCorner(int(around.size()) - 2, int(around.size()) - 1));
+    }
+    return diagramOf(around, rays);
+}
+
 } // namespace
 
 class TestRender : public QObject, private ApplicationFixture
@@ -86,6 +190,8 @@ private slots:
     void cleanup() { stopApplication(); }
 
     void pngShowsTheDiagramOnWhite();
+    void pngIsWhatTheEditorsScenePaints_data();
+    void pngIsWhatTheEditorsScenePaints();
     void svgAndPdfAreValid();
     void svgHasAGroupPerItemAndDrawsAsThePng();
     void refusesBadInputAndOutput_data();
@@ -155,6 +261,44 @@ void TestRender::pngShowsTheDiagramOnWhite()
     const QString scaled = folder.filePath(QStringLiteral("two-scaled.png"));
     QCOMPARE(run({input, scaled, QStringLiteral("--scale"), QStringLiteral("2")}), 0);
     QCOMPARE(QImage(scaled).size(), picture.size() * 2);
+}
+
+void TestRender::pngIsWhatTheEditorsScenePaints_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<qreal>("scale");
+    for (const char* kind : {"texts", "connectors", "lines"})
+        QTest::newRow(kind) << QString::fromLatin1(kind) << qreal(1);
+    QTest::newRow("texts at 2") << QStringLiteral("texts") << qreal(2);
+    QTest::newRow("lines at 0.35") << QStringLiteral("lines") << qreal(0.35);
+    QTest::newRow("connectors at 1.5") << QStringLiteral("connectors") << qreal(1.5);
+}
+
+// Whatever way the renderer takes, its picture is the editor's: antialiasing
+// may differ by a few levels on a few pixels, nothing more.
+void TestRender::pngIsWhatTheEditorsScenePaints()
+{
+    QFETCH(QString, kind);
+    QFETCH(qreal, scale);
+    const QString input = write(QStringLiteral("picture.diagram"), pictureTestDiagram(kind));
+    const QString output = folder.filePath(QStringLiteral("picture.png"));
+    QCOMPARE(run({input, output, QStringLiteral("--scale"), QString::number(scale)}), 0);
+    const QImage rendered = QImage(output).convertToFormat(QImage::Format_RGB32);
+    const QImage painted = paintedByTheScene(input, rendered.size(), scale);
+    QVERIFY(!rendered.isNull() && !painted.isNull());
+    QCOMPARE(painted.format(), rendered.format());
+    int differing = 0;
+    for (int y = 0; y < rendered.height(); ++y) {
+        const auto* renderedRow = reinterpret_cast<const QRgb*>(rendered.constScanLine(y));
+        const auto* paintedRow = reinterpret_cast<const QRgb*>(painted.constScanLine(y));
+        for (int x = 0; x < rendered.width(); ++x) {
+            const int difference = channelDifference(renderedRow[x], paintedRow[x]);
+            if (difference > 8)
+                QFAIL(qPrintable(QStringLiteral("pixel %1, %2 differs by %3").arg(x).arg(y).arg(difference)));
+            differing += difference > 0;
+        }
+    }
+    QVERIFY2(differing <= rendered.width() * rendered.height() / 200, qPrintable(QString::number(differing)));
 }
 
 void TestRender::svgAndPdfAreValid()
