@@ -33,6 +33,11 @@ QString xmlText(const QString& text)
     return clean;
 }
 
+QRectF connectorMark()
+{
+    return DiagramGeometry::connectorMark(QRectF(0, 0, connectorSize, connectorSize));
+}
+
 // Zero is what SVG takes for a coordinate left out.
 void writeUnlessZero(QXmlStreamWriter& xml, const char* name, qreal value)
 {
@@ -51,14 +56,44 @@ void writeRect(QXmlStreamWriter& xml, const QRectF& rect, const char* className 
     xml.writeAttribute(QStringLiteral("height"), number(rect.height()));
 }
 
-// All of an entity's connectors of one kind as one path of small squares.
-void writePath(QXmlStreamWriter& xml, const QString& squares, const char* className)
+// All of an entity's connectors of one kind as the corners of one invisible
+// polyline, each corner marked with the connector's square. A single corner
+// is the polyline's start and its end, and is marked once only, as its start:
+// marked twice, it would be drawn darker.
+void writeConnectors(QXmlStreamWriter& xml, const QStringList& corners, bool busy)
 {
-    if (squares.isEmpty())
+    if (corners.isEmpty())
         return;
+    xml.writeEmptyElement(QStringLiteral("polyline"));
+    const QString className = QLatin1String(busy ? "busy" : "") + QLatin1String(corners.size() == 1 ? " one" : "");
+    if (!className.isEmpty())
+        xml.writeAttribute(QStringLiteral("class"), className.trimmed());
+    xml.writeAttribute(QStringLiteral("points"), corners.join(QLatin1Char(' ')));
+}
+
+// A connector's square, placed by its top-left corner, with room for the
+// half of its outline that lies outside it.
+void writeMarker(QXmlStreamWriter& xml, const char* id)
+{
+    const QSizeF mark = connectorMark().size();
+    xml.writeStartElement(QStringLiteral("marker"));
+    xml.writeAttribute(QStringLiteral("id"), QLatin1String(id));
+    xml.writeAttribute(QStringLiteral("markerUnits"), QStringLiteral("userSpaceOnUse"));
+    xml.writeAttribute(QStringLiteral("refX"), QStringLiteral("1"));
+    xml.writeAttribute(QStringLiteral("refY"), QStringLiteral("1"));
+    xml.writeAttribute(QStringLiteral("markerWidth"), number(mark.width() + 2));
+    xml.writeAttribute(QStringLiteral("markerHeight"), number(mark.height() + 2));
+    writeRect(xml, QRectF(QPointF(1, 1), mark));
+    xml.writeEndElement();
+}
+
+// A label's box as a path: far shorter than a rectangle, and there are three a line.
+void writeBox(QXmlStreamWriter& xml, const QRectF& box)
+{
     xml.writeEmptyElement(QStringLiteral("path"));
-    xml.writeAttribute(QStringLiteral("class"), QLatin1String(className));
-    xml.writeAttribute(QStringLiteral("d"), squares);
+    xml.writeAttribute(QStringLiteral("d"), QStringLiteral("M%1 %2h%3v%4h-%3z")
+                                                .arg(number(box.x()), number(box.y()), number(box.width()),
+                                                     number(box.height())));
 }
 
 void writeSegment(QXmlStreamWriter& xml, const QLineF& segment)
@@ -118,17 +153,23 @@ void SvgWriter::writeStyle(QXmlStreamWriter& xml) const
     xml.writeTextElement(
         QStringLiteral("style"),
         QStringLiteral("\n"
-                       "rect,line{stroke:#000;stroke-width:1;fill:#fff}\n"
+                       "rect,line,path{stroke:#000;stroke-width:1;fill:#fff}\n"
                        "text{fill:#000;white-space:pre;%1}\n"
                        ".entity .name{font-weight:bold}\n"
-                       ".connector{fill:none;stroke:#000;stroke-width:1}\n"
-                       ".connector.busy{fill:#a0a0a4}\n"
+                       "polyline{fill:none;stroke:none;marker:url(#free)}\n"
+                       ".busy{marker:url(#busy)}\n"
+                       ".one{marker-end:none}\n"
+                       "marker rect{fill:none}\n"
+                       "#busy rect{fill:#a0a0a4}\n"
                        ".line line{stroke-width:3;stroke-linecap:square}\n"
-                       ".line rect,.entity line{stroke-width:1}\n"
                        ".line text{%2}\n"
                        ".canvas{fill:#fff;stroke:none}\n")
             .arg(fontRule(DiagramGeometry::font(DiagramGeometry::AttributeText)),
                  fontRule(DiagramGeometry::font(DiagramGeometry::LabelText))));
+    xml.writeStartElement(QStringLiteral("defs"));
+    writeMarker(xml, "free");
+    writeMarker(xml, "busy");
+    xml.writeEndElement();
 }
 
 // As the entity paints itself: its box, the separator under the name, the
@@ -144,17 +185,13 @@ void SvgWriter::writeEntity(QXmlStreamWriter& xml, const DiagramPicture::PlacedE
     writeSegment(xml, QLineF(0, entity.separatorY, entity.box.width(), entity.separatorY));
     for (int i = 0; i < entity.texts.size(); ++i)
         writeText(xml, entity.texts.at(i), i == 0 ? "name" : nullptr);
-    QString free;
-    QString busy;
+    QStringList corners[2];
     for (const DiagramPicture::PlacedConnector& connector : entity.connectors) {
-        const QRectF mark =
-            DiagramGeometry::connectorMark(QRectF(0, 0, connectorSize, connectorSize)).translated(connector.pos);
-        (connector.busy ? busy : free) += QStringLiteral("M%1 %2h%3v%4h-%3z")
-                                              .arg(number(mark.x()), number(mark.y()), number(mark.width()),
-                                                   number(mark.height()));
+        const QPointF mark = connector.pos + connectorMark().topLeft();
+        corners[connector.busy].append(QStringLiteral("%1,%2").arg(number(mark.x()), number(mark.y())));
     }
-    writePath(xml, free, "connector");
-    writePath(xml, busy, "connector busy");
+    writeConnectors(xml, corners[false], false);
+    writeConnectors(xml, corners[true], true);
     xml.writeEndElement();
 }
 
@@ -165,7 +202,7 @@ void SvgWriter::writeLine(QXmlStreamWriter& xml, const DiagramPicture::PlacedLin
     xml.writeAttribute(QStringLiteral("class"), QStringLiteral("line"));
     writeSegment(xml, line.segment);
     for (const DiagramPicture::PlacedText& label : line.labels) {
-        writeRect(xml, DiagramGeometry::labelBox(QRectF(label.pos, label.text->size)));
+        writeBox(xml, DiagramGeometry::labelBox(QRectF(label.pos, label.text->size)));
         writeText(xml, label, nullptr);
     }
     xml.writeEndElement();
