@@ -193,6 +193,7 @@ private slots:
     void pngIsWhatTheEditorsScenePaints_data();
     void pngIsWhatTheEditorsScenePaints();
     void svgAndPdfAreValid();
+    void pdfTextCanBeFound();
     void svgHasAGroupPerItemAndDrawsAsThePng();
     void refusesBadInputAndOutput_data();
     void refusesBadInputAndOutput();
@@ -321,6 +322,23 @@ void TestRender::svgAndPdfAreValid()
     QFile pdfFile(pdf);
     QVERIFY(pdfFile.open(QIODevice::ReadOnly));
     QVERIFY(pdfFile.read(5) == "%PDF-");
+}
+
+// The PDF keeps its texts as text, which a reader of PDF finds.
+void TestRender::pdfTextCanBeFound()
+{
+    const QString input = write(QStringLiteral("named.diagram"),
+                                diagram({entityRecord("Customer", 2, 2, "customer_id : integer"),
+                                         entityRecord("Gr\xc3\xb6\xc3\x9f" "e", 2, 2, {}, QPoint(400, 50))},
+                                        {lineRecord(0, Entity::RightSide, 1, 1, Entity::LeftSide, 1)}));
+    const QString pdf = folder.filePath(QStringLiteral("named.pdf"));
+    QCOMPARE(run({input, pdf}), 0);
+    QProcess reader;
+    reader.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    QVERIFY(reader.waitForFinished(30000));
+    const QString text = QString::fromUtf8(reader.readAllStandardOutput());
+    for (const char* expected : {"Customer", "customer_id : integer", "Gr\xc3\xb6\xc3\x9f" "e"})
+        QVERIFY2(text.contains(QString::fromUtf8(expected)), qPrintable(text));
 }
 
 // Each entity a group titled with its name, each line a group, texts as text
