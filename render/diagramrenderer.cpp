@@ -3,6 +3,8 @@
 #include "app/diagramreader.h"
 #include "app/diagramwriter.h"
 #include "render/diagrampicture.h"
+#include "render/dotwriter.h"
+#include "render/mermaidwriter.h"
 #include "render/pngwriter.h"
 #include "render/svgwriter.h"
 
@@ -117,6 +119,11 @@ DiagramRenderer::~DiagramRenderer() = default;
 bool DiagramRenderer::isKnownFormat(const QString& outputPath)
 {
     const QString suffix = suffixOf(outputPath);
+    return isPicture(suffix) || suffix == QLatin1String("mmd") || suffix == QLatin1String("dot");
+}
+
+bool DiagramRenderer::isPicture(const QString& suffix)
+{
     return suffix == QLatin1String("png") || suffix == QLatin1String("svg") || suffix == QLatin1String("pdf");
 }
 
@@ -133,14 +140,19 @@ DiagramRenderer::Result DiagramRenderer::render(const QString& inputPath, const 
         fprintf(stderr, "%s\n", qPrintable(writingError(outputPath)));
         return Failed;
     }
-    if (!load(inputPath)) {
+    DiagramFile::Diagram diagram;
+    if (DiagramReader::readRecords(inputPath, diagram) != DiagramReader::Read) {
         fprintf(stderr, "File reading error.\n%s\n", qPrintable(inputPath));
         return Failed;
     }
     const QString suffix = suffixOf(outputPath);
+    if (isPicture(suffix))
+        picture = std::make_unique<DiagramPicture>(diagram, texts.get());
     const QString failure = suffix == QLatin1String("png")   ? writePng(outputPath, scale)
                             : suffix == QLatin1String("svg") ? writeSvg(outputPath)
-                                                             : writePdf(outputPath);
+                            : suffix == QLatin1String("pdf") ? writePdf(outputPath)
+                            : suffix == QLatin1String("mmd") ? writeText(outputPath, MermaidWriter::write(diagram))
+                                                             : writeText(outputPath, DotWriter::write(diagram));
     if (!failure.isEmpty()) {
         fprintf(stderr, "%s\n", qPrintable(failure));
         return Failed;
@@ -148,14 +160,6 @@ DiagramRenderer::Result DiagramRenderer::render(const QString& inputPath, const 
     return Rendered;
 }
 
-bool DiagramRenderer::load(const QString& inputPath)
-{
-    DiagramFile::Diagram diagram;
-    if (DiagramReader::readRecords(inputPath, diagram) != DiagramReader::Read)
-        return false;
-    picture = std::make_unique<DiagramPicture>(diagram, texts.get());
-    return true;
-}
 
 // The items' bounds with a margin. Its corner lies half a pixel before a
 // whole point of the scene, so that the scene's whole numbers fall on the
@@ -256,4 +260,13 @@ QString DiagramRenderer::writePdf(const QString& outputPath) const
         || !paintOnto(&writer, area, QRectF(QPointF(0, 0), area), sceneToDevice(area, 1)))
         return drawingError();
     return file.commit() ? QString() : writingError(outputPath);
+}
+
+QString DiagramRenderer::writeText(const QString& outputPath, const QString& text) const
+{
+    QSaveFile file(outputPath);
+    const QByteArray bytes = text.toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        return writingError(outputPath);
+    return QString();
 }

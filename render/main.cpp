@@ -1,5 +1,6 @@
 // diagram-render IN OUT [--scale FACTOR]: draws a diagram file to PNG, SVG or
-// PDF, chosen by OUT's suffix, without a display.
+// PDF, or writes it as a Mermaid erDiagram (.mmd) or a Graphviz graph (.dot),
+// chosen by OUT's suffix, without a display.
 #include "render/diagramrenderer.h"
 
 #include <QGuiApplication>
@@ -19,7 +20,7 @@ void reportFailuresOnly(QtMsgType type, const QMessageLogContext&, const QString
 
 int usage(const char* program)
 {
-    fprintf(stderr, "usage: %s IN OUT.(png|svg|pdf) [--scale FACTOR]\n", program);
+    fprintf(stderr, "usage: %s IN OUT.(png|svg|pdf|mmd|dot) [--scale FACTOR]\n", program);
     return DiagramRenderer::BadArguments;
 }
 

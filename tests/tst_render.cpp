@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
@@ -100,7 +101,10 @@ LineEnds cornerToCorner(int entityA, int entityB)
     return {entityA, Entity::TopSide, 0, entityB, Entity::TopSide, 0};
 }
 
-QByteArray diagramOf(const QList<DiagramFile::EntityRecord>& entities, const QList<LineEnds>& lines)
+// Lines are named and given multiplicities by their number, unless the
+// multiplicities are given.
+QByteArray diagramOf(const QList<DiagramFile::EntityRecord>& entities, const QList<LineEnds>& lines,
+                     const QList<QStringList>& multiplicities = {})
 {
     DiagramScene scene(nullptr, nullptr);
     QList<Entity*> made;
@@ -110,8 +114,10 @@ QByteArray diagramOf(const QList<DiagramFile::EntityRecord>& entities, const QLi
         const LineEnds& ends = lines.at(i);
         DiagramFile::LineRecord record;
         record.name = i % 2 ? QStringLiteral("line %1").arg(i) : QString();
-        record.multiplicityA = i % 3 ? QStringLiteral("0..*") : QStringLiteral("1");
-        record.multiplicityB = QStringLiteral("\u00e9");
+        record.multiplicityA = i < multiplicities.size() ? multiplicities.at(i).at(0)
+                               : i % 3                   ? QStringLiteral("0..*")
+                                                         : QStringLiteral("1");
+        record.multiplicityB = i < multiplicities.size() ? multiplicities.at(i).at(1) : QStringLiteral("\u00e9");
         record.start = made.at(ends.entityA)->connectorAt(ends.sideA, ends.indexA);
         record.end = made.at(ends.entityB)->connectorAt(ends.sideB, ends.indexB);
         scene.createLine(record);
@@ -194,6 +200,7 @@ private slots:
     void pngIsWhatTheEditorsScenePaints();
     void svgAndPdfAreValid();
     void pdfTextCanBeFound();
+    void textExportsAreReadBack();
     void svgHasAGroupPerItemAndDrawsAsThePng();
     void refusesBadInputAndOutput_data();
     void refusesBadInputAndOutput();
@@ -411,6 +418,58 @@ void TestRender::svgHasAGroupPerItemAndDrawsAsThePng()
         }
     }
     QVERIFY2(unlike < picture.width() * picture.height() / 50, qPrintable(QString::number(unlike)));
+}
+
+// Graphviz reads the .dot; the .mmd has Mermaid's structure: one entity a
+// name, however the names repeat or what they hold, attributes as words,
+// relationships with the cardinality marks of their multiplicities.
+void TestRender::textExportsAreReadBack()
+{
+    const QList<DiagramFile::EntityRecord> entities{
+        entityAt(40, 40, QStringLiteral("customer"), {QStringLiteral("id : integer PK"), QStringLiteral("Gr\u00f6\u00dfe")}),
+        entityAt(300, 40, QStringLiteral("customer"), {QStringLiteral("customer_id : character varying(20) PK FK")}),
+        entityAt(40, 300, QStringLiteral("a \"quoted\" {record} <port> | bar\\")),
+        entityAt(300, 300, QString())};
+    const QList<LineEnds> lines{{0, Entity::RightSide, 0, 1, Entity::LeftSide, 0},
+                                {0, Entity::BottomSide, 0, 2, Entity::TopSide, 0},
+                                {1, Entity::BottomSide, 0, 3, Entity::TopSide, 0},
+                                {2, Entity::RightSide, 0, 3, Entity::LeftSide, 0}};
+    const QString input = write(QStringLiteral("export.diagram"),
+                                diagramOf(entities, lines,
+                                          {{QStringLiteral("1"), QStringLiteral("*")},
+                                           {QStringLiteral("0..1"), QStringLiteral("1..*")},
+                                           {QStringLiteral("n"), QStringLiteral("0..*")},
+                                           {QStringLiteral("2..5"), QStringLiteral("1")}}));
+    const QString dot = folder.filePath(QStringLiteral("export.dot"));
+    const QString mermaid = folder.filePath(QStringLiteral("export.mmd"));
+    QCOMPARE(run({input, dot}), 0);
+    QCOMPARE(run({input, mermaid}), 0);
+    QCOMPARE(QProcess::execute(QStringLiteral("dot"), {QStringLiteral("-Tsvg"), dot, QStringLiteral("-o"),
+                                                       folder.filePath(QStringLiteral("export-dot.svg"))}),
+             0);
+
+    QFile file(mermaid);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList text = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(text.value(0), QStringLiteral("erDiagram"));
+    const QRegularExpression entity(QStringLiteral(R"re(^    ("[^"\n]*")( \{)?$)re"));
+    const QRegularExpression attribute(
+        QStringLiteral(R"re(^        [A-Za-z_][\w\-\[\]()]* [A-Za-z_][\w\-\[\]()]*( (PK|FK)(, (PK|FK))*)?( "[^"]*")?$)re"));
+    const QRegularExpression relationship(QStringLiteral(R"re(^    ("[^"]*") (\|\||\|o|\}o|\}\|)--(\|\||o\||o\{|\|\{) ("[^"]*") : "([^"]*)"$)re"));
+    QStringList names;
+    QStringList relationships;
+    for (const QString& line : text.mid(1)) {
+        if (const QRegularExpressionMatch match = entity.match(line); match.hasMatch())
+            names << match.captured(1);
+        else if (const QRegularExpressionMatch match = relationship.match(line); match.hasMatch())
+            relationships << match.captured(2) + match.captured(3) + QLatin1Char(' ') + match.captured(5);
+        else
+            QVERIFY2(attribute.match(line).hasMatch() || line == QLatin1String("    }"), qPrintable(line));
+    }
+    QCOMPARE(names.size(), entities.size());
+    QCOMPARE(QSet<QString>(names.cbegin(), names.cend()).size(), names.size());
+    relationships.sort();
+    QCOMPARE(relationships, (QStringList{"|o|{ line 1", "||o{ ", "}oo{ ", "}o|| line 3 (2..5)"}));
 }
 
 void TestRender::refusesBadInputAndOutput_data()
