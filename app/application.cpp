@@ -188,6 +188,7 @@ void Application::openSlot()
         mainWindow->getScene()->clearDiagram();
     }
     setModified(false);
+    mainWindow->showDiagram();
 }
 
 // A failed save must lose nothing: the old file is replaced only once every

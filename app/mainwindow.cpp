@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "scene/diagramscene.h"
 #include "ui/toolbar.h"
+#include "ui/viewnavigator.h"
 
 #include <QCloseEvent>
 #include <QGraphicsView>
@@ -15,11 +16,13 @@ MainWindow::MainWindow(Application* application)
     , toolBar(new ToolBar(application, this))
     , scene(new DiagramScene(application, nullptr))
     , view(new QGraphicsView(scene, this))
+    , navigator(new ViewNavigator(view))
 {
     setGeometry(100, 100, 800, 600);
 
     auto* deleteShortcut = new QShortcut(deleteKey, this, nullptr, nullptr, Qt::WindowShortcut);
     connect(deleteShortcut, &QShortcut::activated, scene, &DiagramScene::deleteSelected);
+    createViewShortcuts();
 
     auto* layout = new QVBoxLayout;
     layout->addWidget(toolBar);
@@ -33,6 +36,27 @@ MainWindow::MainWindow(Application* application)
 MainWindow::~MainWindow()
 {
     delete scene;
+}
+
+// Keys only: the tool bar and the menus keep exactly their entries.
+void MainWindow::createViewShortcuts()
+{
+    const auto bind = [this](const QList<QKeySequence>& keys, auto slot, auto* receiver) {
+        auto* shortcut = new QShortcut(this);
+        shortcut->setKeys(keys);
+        connect(shortcut, &QShortcut::activated, receiver, slot);
+    };
+    bind({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}, &ViewNavigator::zoomIn,
+         navigator);
+    bind({QKeySequence(Qt::CTRL | Qt::Key_Minus)}, &ViewNavigator::zoomOut, navigator);
+    bind({QKeySequence(Qt::CTRL | Qt::Key_0)}, &ViewNavigator::resetZoom, navigator);
+    bind({QKeySequence(Qt::CTRL | Qt::Key_9)}, &ViewNavigator::fitDiagram, navigator);
+    bind({QKeySequence(Qt::CTRL | Qt::Key_A)}, &DiagramScene::selectAll, scene);
+}
+
+void MainWindow::showDiagram()
+{
+    navigator->showDiagram();
 }
 
 DiagramScene* MainWindow::getScene() const

@@ -6,6 +6,7 @@ class Application;
 class DiagramScene;
 class QGraphicsView;
 class ToolBar;
+class ViewNavigator;
 
 class MainWindow : public QMainWindow
 {
@@ -16,6 +17,8 @@ public:
     ~MainWindow() override;
 
     DiagramScene* getScene() const;
+    // After an Open: the diagram in view.
+    void showDiagram();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -25,4 +28,7 @@ private:
     ToolBar* const toolBar;
     DiagramScene* const scene;
     QGraphicsView* const view;
+    ViewNavigator* const navigator;
+
+    void createViewShortcuts();
 };

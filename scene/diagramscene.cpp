@@ -192,6 +192,17 @@ void DiagramScene::connectorRemoved(const Connector* connector)
 
 // Lines go first, so that no selected line is reached after an entity already
 // took it along. A deletion counts as a change to the diagram.
+void DiagramScene::selectAll()
+{
+    QList<Entity*> entities;
+    QList<Line*> lines;
+    itemsInSceneRect(entities, lines);
+    for (Entity* entity : std::as_const(entities))
+        entity->setSelected(true);
+    for (Line* line : std::as_const(lines))
+        line->setSelected(true);
+}
+
 void DiagramScene::deleteSelected()
 {
     QList<QGraphicsItem*> selected = selectedItems();

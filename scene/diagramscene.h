@@ -56,6 +56,8 @@ public:
 
 public slots:
     void deleteSelected();
+    // Every entity and line that a save would keep.
+    void selectAll();
     void addLineEndModeDisableSlot();
 
 protected:

@@ -30,13 +30,7 @@ void DiagramMenu::execAt(const QPoint& screenPos, const QPointF& scenePos)
 // ignore the request, so they are not asked.
 void DiagramMenu::selectAll()
 {
-    QList<Entity*> entities;
-    QList<Line*> lines;
-    scene->itemsInSceneRect(entities, lines);
-    for (Entity* entity : std::as_const(entities))
-        entity->setSelected(true);
-    for (Line* line : std::as_const(lines))
-        line->setSelected(true);
+    scene->selectAll();
 }
 
 void DiagramMenu::addEntity()
