@@ -1,0 +1,118 @@
+#include "import/connectorplan.h"
+
+#include "items/entity.h"
+
+#include <algorithm>
+
+namespace {
+
+// A pair of sides that carries no line keeps the editor's default.
+constexpr int idleConnectorCount = 2;
+
+bool isHorizontal(int side)
+{
+    return side == Entity::TopSide || side == Entity::BottomSide;
+}
+
+// The connectors run clockwise: left to right along the top, top to bottom
+// down the right side, right to left along the bottom, bottom to top up the left.
+int alongSide(int side, const QRect& far)
+{
+    const QPoint centre = far.center();
+    switch (side) {
+    case Entity::TopSide:
+        return centre.x();
+    case Entity::RightSide:
+        return centre.y();
+    case Entity::BottomSide:
+        return -centre.x();
+    default:
+        return -centre.y();
+    }
+}
+
+} // namespace
+
+ConnectorPlan::ConnectorPlan(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines)
+    : attachments(boxes.size() * Entity::sideCount)
+    , horCounts(boxes.size(), idleConnectorCount)
+    , verCounts(boxes.size(), idleConnectorCount)
+    , starts(lines.size())
+    , ends(lines.size())
+{
+    chooseSides(boxes, lines);
+    numberConnectors();
+}
+
+int ConnectorPlan::horConnectorCount(int box) const
+{
+    return horCounts.at(box);
+}
+
+int ConnectorPlan::verConnectorCount(int box) const
+{
+    return verCounts.at(box);
+}
+
+ConnectorPlan::End ConnectorPlan::start(int line) const
+{
+    return starts.at(line);
+}
+
+ConnectorPlan::End ConnectorPlan::end(int line) const
+{
+    return ends.at(line);
+}
+
+// Boxes that do not overlap are apart along at least one axis; the wider gap
+// says which sides face each other.
+void ConnectorPlan::chooseSides(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines)
+{
+    for (int line = 0; line < lines.size(); ++line) {
+        const auto [from, to] = lines.at(line);
+        const QRect& a = boxes.at(from);
+        const QRect& b = boxes.at(to);
+        const int gapX = std::max(b.left() - a.right(), a.left() - b.right());
+        const int gapY = std::max(b.top() - a.bottom(), a.top() - b.bottom());
+        int sideA = Entity::TopSide;
+        if (gapX >= gapY)
+            sideA = b.center().x() > a.center().x() ? Entity::RightSide : Entity::LeftSide;
+        else
+            sideA = b.center().y() > a.center().y() ? Entity::BottomSide : Entity::TopSide;
+        const int sideB = (sideA + 2) % Entity::sideCount;
+        attach(from, sideA, line, true, b);
+        attach(to, sideB, line, false, a);
+    }
+}
+
+void ConnectorPlan::attach(int box, int side, int line, bool atStart, const QRect& far)
+{
+    attachments[box * Entity::sideCount + side].append({line, atStart, alongSide(side, far)});
+}
+
+// One connector more than the busier side of a pair needs leaves connector 0,
+// the one on the corner, free: the lines leave from within the side.
+void ConnectorPlan::numberConnectors()
+{
+    for (int box = 0; box < horCounts.size(); ++box) {
+        const auto onSide = [&](int side) -> QList<Attachment>& { return attachments[box * Entity::sideCount + side]; };
+        const int hor = std::max(onSide(Entity::TopSide).size(), onSide(Entity::BottomSide).size()) + 1;
+        const int ver = std::max(onSide(Entity::RightSide).size(), onSide(Entity::LeftSide).size()) + 1;
+        horCounts[box] = std::max(idleConnectorCount, hor);
+        verCounts[box] = std::max(idleConnectorCount, ver);
+        for (int side = 0; side < Entity::sideCount; ++side)
+            numberSide(side, onSide(side), isHorizontal(side) ? horCounts.at(box) : verCounts.at(box));
+    }
+}
+
+// The side's lines spread evenly over connectors 1 .. count - 1.
+void ConnectorPlan::numberSide(int side, QList<Attachment>& onSide, int count)
+{
+    std::stable_sort(onSide.begin(), onSide.end(),
+                     [](const Attachment& a, const Attachment& b) { return a.along < b.along; });
+    const int lines = int(onSide.size());
+    for (int i = 0; i < lines; ++i) {
+        const End end{side, 1 + (2 * i + 1) * (count - 1) / (2 * lines)};
+        (onSide.at(i).atStart ? starts : ends)[onSide.at(i).line] = end;
+    }
+}
