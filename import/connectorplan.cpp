@@ -64,30 +64,54 @@ ConnectorPlan::End ConnectorPlan::end(int line) const
     return ends.at(line);
 }
 
-// Boxes that do not overlap are apart along at least one axis; the wider gap
-// says which sides face each other.
+// Boxes that do not overlap are apart along at least one axis, and the sides
+// across that gap face each other. Where the boxes are apart along both (one
+// lies diagonally from the other), either pair faces, and the line takes the
+// pair with fewer lines, so that no side gathers more lines than it must;
+// those lines go after the ones that have one pair only.
 void ConnectorPlan::chooseSides(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines)
 {
+    QList<int> eitherPair;
     for (int line = 0; line < lines.size(); ++line) {
-        const auto [from, to] = lines.at(line);
-        const QRect& a = boxes.at(from);
-        const QRect& b = boxes.at(to);
-        const int gapX = std::max(b.left() - a.right(), a.left() - b.right());
-        const int gapY = std::max(b.top() - a.bottom(), a.top() - b.bottom());
-        int sideA = Entity::TopSide;
-        if (gapX >= gapY)
-            sideA = b.center().x() > a.center().x() ? Entity::RightSide : Entity::LeftSide;
+        const QList<SidePair> pairs = facingPairs(boxes.at(lines.at(line).first), boxes.at(lines.at(line).second));
+        if (pairs.size() == 1)
+            attach(boxes, lines, line, pairs.first());
         else
-            sideA = b.center().y() > a.center().y() ? Entity::BottomSide : Entity::TopSide;
-        const int sideB = (sideA + 2) % Entity::sideCount;
-        attach(from, sideA, line, true, b);
-        attach(to, sideB, line, false, a);
+            eitherPair.append(line);
+    }
+    for (int line : std::as_const(eitherPair)) {
+        const auto [from, to] = lines.at(line);
+        const QList<SidePair> pairs = facingPairs(boxes.at(from), boxes.at(to));
+        const auto load = [&](const SidePair& pair) {
+            return attachments.at(from * Entity::sideCount + pair.first).size()
+                + attachments.at(to * Entity::sideCount + pair.second).size();
+        };
+        attach(boxes, lines, line, load(pairs.at(1)) < load(pairs.at(0)) ? pairs.at(1) : pairs.at(0));
     }
 }
 
-void ConnectorPlan::attach(int box, int side, int line, bool atStart, const QRect& far)
+// The pairs of sides that face each other, the one across the wider gap first.
+QList<ConnectorPlan::SidePair> ConnectorPlan::facingPairs(const QRect& a, const QRect& b)
 {
-    attachments[box * Entity::sideCount + side].append({line, atStart, alongSide(side, far)});
+    const int gapX = std::max(b.left() - a.right(), a.left() - b.right());
+    const int gapY = std::max(b.top() - a.bottom(), a.top() - b.bottom());
+    const int horizontal = b.center().x() > a.center().x() ? Entity::RightSide : Entity::LeftSide;
+    const int vertical = b.center().y() > a.center().y() ? Entity::BottomSide : Entity::TopSide;
+    const SidePair across(horizontal, (horizontal + 2) % Entity::sideCount);
+    const SidePair upDown(vertical, (vertical + 2) % Entity::sideCount);
+    if (gapX > 0 && gapY > 0)
+        return gapX >= gapY ? QList<SidePair>{across, upDown} : QList<SidePair>{upDown, across};
+    return {gapX >= gapY ? across : upDown};
+}
+
+void ConnectorPlan::attach(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines, int line,
+                           const SidePair& sides)
+{
+    const auto [from, to] = lines.at(line);
+    attachments[from * Entity::sideCount + sides.first].append(
+        {line, true, alongSide(sides.first, boxes.at(to))});
+    attachments[to * Entity::sideCount + sides.second].append(
+        {line, false, alongSide(sides.second, boxes.at(from))});
 }
 
 // One connector more than the busier side of a pair needs leaves connector 0,
@@ -96,8 +120,8 @@ void ConnectorPlan::numberConnectors()
 {
     for (int box = 0; box < horCounts.size(); ++box) {
         const auto onSide = [&](int side) -> QList<Attachment>& { return attachments[box * Entity::sideCount + side]; };
-        const int hor = std::max(onSide(Entity::TopSide).size(), onSide(Entity::BottomSide).size()) + 1;
-        const int ver = std::max(onSide(Entity::RightSide).size(), onSide(Entity::LeftSide).size()) + 1;
+        const int hor = int(std::max(onSide(Entity::TopSide).size(), onSide(Entity::BottomSide).size())) + 1;
+        const int ver = int(std::max(onSide(Entity::RightSide).size(), onSide(Entity::LeftSide).size())) + 1;
         horCounts[box] = std::max(idleConnectorCount, hor);
         verCounts[box] = std::max(idleConnectorCount, ver);
         for (int side = 0; side < Entity::sideCount; ++side)

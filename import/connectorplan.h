@@ -5,8 +5,8 @@
 #include <QRect>
 
 // Which connector each end of each line takes, given where the entities
-// stand: a line leaves and enters on the two sides that face each other
-// across the wider gap, every line has a connector of its own, and the
+// stand: a line leaves and enters on two sides that face each other, every
+// line has a connector of its own, and the
 // connectors along a side follow the order of the entities at the lines' far
 // ends, so that lines leaving one side do not cross each other.
 class ConnectorPlan
@@ -35,8 +35,12 @@ private:
         int along;
     };
 
+    // A side of the line's first box, and the side of its second that faces it.
+    using SidePair = QPair<int, int>;
+
     void chooseSides(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines);
-    void attach(int box, int side, int line, bool atStart, const QRect& far);
+    static QList<SidePair> facingPairs(const QRect& a, const QRect& b);
+    void attach(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines, int line, const SidePair& sides);
     void numberConnectors();
     void numberSide(int side, QList<Attachment>& onSide, int count);
 

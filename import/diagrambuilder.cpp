@@ -1,5 +1,6 @@
 #include "import/diagrambuilder.h"
 
+#include "import/boxpacking.h"
 #include "import/schema.h"
 #include "import/schemalayout.h"
 #include "items/connector.h"
@@ -13,10 +14,11 @@
 
 namespace {
 
-// Sizes are grown where the connectors made an entity larger than its node,
-// and the last round sizes every entity for all its lines on one side pair,
-// which any placing of its lines fits.
-constexpr int layoutRounds = 3;
+// Room between entities for a line's labels.
+constexpr int entityGap = 48;
+// Rounds of growth before every entity is given room for all its lines on
+// one side pair, which any placing of its lines fits.
+constexpr int growthRounds = 20;
 
 QString attributeText(const Schema::Table& table, const Schema::Column& column)
 {
@@ -54,6 +56,27 @@ bool fitWithin(const QList<QSize>& sizes, const QList<QSize>& room)
             return false;
     }
     return true;
+}
+
+QList<QSize> sizesOf(const QList<QRect>& boxes)
+{
+    QList<QSize> sizes;
+    for (const QRect& box : boxes)
+        sizes.append(box.size());
+    return sizes;
+}
+
+// Each box keeps its centre; then the boxes are pushed apart, or packed
+// closer where that leaves them too large for the room.
+std::optional<QList<QRect>> grownInPlace(const QList<QRect>& boxes, const QList<QSize>& sizes, const QRect& room)
+{
+    QList<QRect> grownBoxes;
+    for (int i = 0; i < boxes.size(); ++i) {
+        QRect box(QPoint(), boxes.at(i).size().expandedTo(sizes.at(i)));
+        box.moveCenter(boxes.at(i).center());
+        grownBoxes.append(box);
+    }
+    return BoxPacking(entityGap).packedInto(grownBoxes, room);
 }
 
 // Referenced tables above (or left of) the tables that reference them.
@@ -112,44 +135,47 @@ void DiagramBuilder::makeEntities(const Schema& schema, const QStringList& names
 }
 
 // Where the entities stand decides which sides their lines take, and so how
-// many connectors, and so how large they are drawn: each round lays out the
-// sizes that the last one needed, until every entity fits its node.
+// many connectors, and so how large they are drawn. Entities that came out
+// larger than their boxes grow in place and push the others aside, until
+// every entity fits its box; growth only ever adds, so it ends, at the latest
+// where each entity has room for all its lines on one side pair.
 bool DiagramBuilder::arrange(const QList<QPair<int, int>>& lines)
 {
-    QList<QSize> nodeSizes = entitySizes();
+    const QRect room = scene->sceneRect().toRect().adjusted(canvasMargin, canvasMargin, -canvasMargin, -canvasMargin);
+    if (!fitsAtAll(entitySizes(), room.size()))
+        return false;
+    SchemaLayout layout(entitySizes(), parentsFirst(lines));
+    std::optional<QList<QRect>> boxes = layout.place(room, entityGap);
+    if (!boxes) {
+        m_errorString = QStringLiteral("the schema does not fit the canvas: no layout of its %1 entities "
+                                       "(tried %2) stays inside 10000 x 10000")
+                            .arg(entities.size())
+                            .arg(layout.triedLayouts().join(QStringLiteral(", ")));
+        return false;
+    }
     for (int round = 1;; ++round) {
-        if (round == layoutRounds)
-            nodeSizes = grown(nodeSizes, roomiestSizes(lines));
-        if (!fitsAtAll(nodeSizes))
-            return false;
-        SchemaLayout layout(nodeSizes, parentsFirst(lines));
-        const std::optional<QList<QPoint>> corners = layout.place(scene->sceneRect().toRect(), canvasMargin);
-        if (!corners) {
-            m_errorString = QStringLiteral("the schema does not fit the canvas: no layout of its %1 entities "
-                                           "(tried %2) stays inside 10000 x 10000")
-                                .arg(entities.size())
-                                .arg(layout.triedLayouts().join(QStringLiteral(", ")));
-            return false;
-        }
-        QList<QRect> boxes;
-        for (int i = 0; i < corners->size(); ++i)
-            boxes.append(QRect(corners->at(i), nodeSizes.at(i)));
-        plan.emplace(boxes, lines);
+        plan.emplace(*boxes, lines);
         applyConnectorCounts();
         if (!holdsConnectorsOfAFile())
             return false;
-        const QList<QSize> needed = entitySizes();
-        if (fitWithin(needed, nodeSizes)) {
-            placeEntities(boxes);
+        QList<QSize> needed = entitySizes();
+        if (fitWithin(needed, sizesOf(*boxes))) {
+            placeEntities(*boxes);
             return true;
         }
-        nodeSizes = grown(nodeSizes, needed);
+        if (round == growthRounds)
+            needed = grown(needed, roomiestSizes(lines));
+        boxes = grownInPlace(*boxes, needed, room);
+        if (!boxes) {
+            m_errorString = QStringLiteral("the schema does not fit the canvas once its entities have a connector "
+                                           "for each line");
+            return false;
+        }
     }
 }
 
-bool DiagramBuilder::fitsAtAll(const QList<QSize>& sizes)
+bool DiagramBuilder::fitsAtAll(const QList<QSize>& sizes, const QSize& room)
 {
-    const QSize room = scene->sceneRect().toRect().size() - QSize(2 * canvasMargin, 2 * canvasMargin);
     qint64 area = 0;
     for (const QSize& size : sizes) {
         if (size.width() > room.width() || size.height() > room.height()) {

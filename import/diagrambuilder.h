@@ -38,7 +38,7 @@ public:
 private:
     void makeEntities(const Schema& schema, const QStringList& names);
     bool arrange(const QList<QPair<int, int>>& lines);
-    bool fitsAtAll(const QList<QSize>& sizes);
+    bool fitsAtAll(const QList<QSize>& sizes, const QSize& room);
     bool holdsConnectorsOfAFile();
     QList<QSize> entitySizes() const;
     QList<QSize> roomiestSizes(const QList<QPair<int, int>>& lines);

@@ -1,5 +1,7 @@
 #include "import/schemalayout.h"
 
+#include "import/boxpacking.h"
+
 #include <QByteArray>
 #include <QStringList>
 
@@ -50,17 +52,18 @@ SchemaLayout::SchemaLayout(const QList<QSize>& sizes, const QList<QPair<int, int
 {
 }
 
-std::optional<QList<QPoint>> SchemaLayout::place(const QRect& canvas, int margin)
+std::optional<QList<QRect>> SchemaLayout::place(const QRect& room, int gap)
 {
     tried.clear();
     agseterrf(discardMessage);
     const std::unique_ptr<GVC_t, ContextDeleter> context(gvContext());
+    const BoxPacking packing(gap);
     for (const Attempt& attempt : attempts()) {
         tried.append(QString::fromLatin1(attempt.engine));
-        const std::optional<QList<QPoint>> corners = run(context.get(), attempt);
-        if (!corners || overlaps(*corners))
+        const std::optional<QList<QRect>> boxes = run(context.get(), attempt);
+        if (!boxes)
             continue;
-        if (const std::optional<QList<QPoint>> placed = fitted(*corners, canvas, margin))
+        if (std::optional<QList<QRect>> placed = packing.packedInto(*boxes, room))
             return placed;
     }
     return std::nullopt;
@@ -75,16 +78,15 @@ QList<SchemaLayout::Attempt> SchemaLayout::attempts() const
 {
     QList<Attempt> list;
     if (largestComponent() <= dotComponentLimit) {
-        list.append({"dot", {{"rankdir", "TB"}, {"nodesep", "0.6"}, {"ranksep", "0.9"}}});
-        list.append({"dot", {{"rankdir", "LR"}, {"nodesep", "0.4"}, {"ranksep", "1.2"}}});
+        list.append({"dot", {{"rankdir", "TB"}, {"nodesep", "0.7"}, {"ranksep", "0.9"}}});
+        list.append({"dot", {{"rankdir", "LR"}, {"nodesep", "0.7"}, {"ranksep", "1.2"}}});
     }
     list.append({"sfdp", {{"overlap", "prism"}, {"sep", "+24"}}});
-    list.append({"osage", {{"sep", "+24"}}});
     return list;
 }
 
 // Lines are straight and drawn by the editor, so Graphviz routes no edge.
-std::optional<QList<QPoint>> SchemaLayout::run(GVC_s* context, const Attempt& attempt) const
+std::optional<QList<QRect>> SchemaLayout::run(GVC_s* context, const Attempt& attempt) const
 {
     const std::unique_ptr<Agraph_t, GraphDeleter> graph(agopen(graphvizText("schema"), Agdirected, nullptr));
     agattr(graph.get(), AGRAPH, graphvizText("splines"), graphvizText(""));
@@ -108,45 +110,14 @@ std::optional<QList<QPoint>> SchemaLayout::run(GVC_s* context, const Attempt& at
     if (gvLayout(context, graph.get(), attempt.engine) != 0)
         return std::nullopt;
     // Graphviz's y axis points up, the scene's down.
-    QList<QPoint> corners;
+    QList<QRect> boxes;
     for (int i = 0; i < nodes.size(); ++i) {
         const pointf centre = ND_coord(nodes.at(i));
-        corners.append(QPoint(qRound(centre.x - sizes.at(i).width() / 2.0),
-                              qRound(-centre.y - sizes.at(i).height() / 2.0)));
+        const QPoint corner(qRound(centre.x - sizes.at(i).width() / 2.0), qRound(-centre.y - sizes.at(i).height() / 2.0));
+        boxes.append(QRect(corner, sizes.at(i)));
     }
     gvFreeLayout(context, graph.get());
-    return corners;
-}
-
-std::optional<QList<QPoint>> SchemaLayout::fitted(QList<QPoint> corners, const QRect& canvas, int margin) const
-{
-    QRect bounds;
-    for (int i = 0; i < corners.size(); ++i)
-        bounds |= QRect(corners.at(i), sizes.at(i));
-    const QRect room = canvas.adjusted(margin, margin, -margin, -margin);
-    if (bounds.width() > room.width() || bounds.height() > room.height())
-        return std::nullopt;
-    const QPoint shift = room.topLeft() - bounds.topLeft();
-    for (QPoint& corner : corners)
-        corner += shift;
-    return corners;
-}
-
-// Boxes sorted by their left edge need only be compared with those that
-// start before they end.
-bool SchemaLayout::overlaps(const QList<QPoint>& corners) const
-{
-    QList<int> order(corners.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return corners.at(a).x() < corners.at(b).x(); });
-    for (int i = 0; i < order.size(); ++i) {
-        const QRect box = QRect(corners.at(order.at(i)), sizes.at(order.at(i)));
-        for (int j = i + 1; j < order.size() && corners.at(order.at(j)).x() <= box.right() + 1; ++j) {
-            if (box.adjusted(-1, -1, 1, 1).intersects(QRect(corners.at(order.at(j)), sizes.at(order.at(j)))))
-                return true;
-        }
-    }
-    return false;
+    return boxes;
 }
 
 int SchemaLayout::largestComponent() const
