@@ -33,14 +33,14 @@ int alongSide(int side, const QRect& far)
 
 } // namespace
 
-ConnectorPlan::ConnectorPlan(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines)
+ConnectorPlan::ConnectorPlan(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines, bool withinBoxes)
     : attachments(boxes.size() * Entity::sideCount)
     , horCounts(boxes.size(), idleConnectorCount)
     , verCounts(boxes.size(), idleConnectorCount)
     , starts(lines.size())
     , ends(lines.size())
 {
-    chooseSides(boxes, lines);
+    chooseSides(boxes, lines, withinBoxes);
     numberConnectors();
 }
 
@@ -69,25 +69,50 @@ ConnectorPlan::End ConnectorPlan::end(int line) const
 // lies diagonally from the other), either pair faces, and the line takes the
 // pair with fewer lines, so that no side gathers more lines than it must;
 // those lines go after the ones that have one pair only.
-void ConnectorPlan::chooseSides(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines)
+void ConnectorPlan::chooseSides(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines, bool withinBoxes)
 {
+    QList<int> order;
     QList<int> eitherPair;
     for (int line = 0; line < lines.size(); ++line) {
-        const QList<SidePair> pairs = facingPairs(boxes.at(lines.at(line).first), boxes.at(lines.at(line).second));
-        if (pairs.size() == 1)
-            attach(boxes, lines, line, pairs.first());
-        else
-            eitherPair.append(line);
+        const bool onePair = facingPairs(boxes.at(lines.at(line).first), boxes.at(lines.at(line).second)).size() == 1;
+        (onePair ? order : eitherPair).append(line);
     }
-    for (int line : std::as_const(eitherPair)) {
-        const auto [from, to] = lines.at(line);
-        const QList<SidePair> pairs = facingPairs(boxes.at(from), boxes.at(to));
-        const auto load = [&](const SidePair& pair) {
-            return attachments.at(from * Entity::sideCount + pair.first).size()
-                + attachments.at(to * Entity::sideCount + pair.second).size();
-        };
-        attach(boxes, lines, line, load(pairs.at(1)) < load(pairs.at(0)) ? pairs.at(1) : pairs.at(0));
+    order += eitherPair;
+    for (int line : std::as_const(order))
+        attach(boxes, lines, line, sidesFor(boxes, lines.at(line), withinBoxes));
+}
+
+// Within the boxes, a line whose facing sides are full takes any pair with
+// room, facing or not: the entity does not grow.
+ConnectorPlan::SidePair ConnectorPlan::sidesFor(const QList<QRect>& boxes, const QPair<int, int>& line,
+                                                bool withinBoxes) const
+{
+    const auto [from, to] = line;
+    const QList<SidePair> facing = facingPairs(boxes.at(from), boxes.at(to));
+    QList<SidePair> candidates = facing;
+    if (withinBoxes) {
+        for (int side = 0; side < Entity::sideCount; ++side)
+            candidates.append({side, (side + 2) % Entity::sideCount});
+        candidates.removeIf([&](const SidePair& pair) {
+            return roomLeft(boxes, from, pair.first) <= 0 || roomLeft(boxes, to, pair.second) <= 0;
+        });
+        if (candidates.isEmpty())
+            candidates = facing;
     }
+    const auto load = [&](const SidePair& pair) {
+        return attachments.at(from * Entity::sideCount + pair.first).size()
+            + attachments.at(to * Entity::sideCount + pair.second).size();
+    };
+    return *std::min_element(candidates.begin(), candidates.end(),
+                             [&](const SidePair& a, const SidePair& b) { return load(a) < load(b); });
+}
+
+// Lines a side still has connectors for without its entity outgrowing the
+// box: connector 0 is left free.
+int ConnectorPlan::roomLeft(const QList<QRect>& boxes, int box, int side) const
+{
+    const int length = isHorizontal(side) ? boxes.at(box).width() : boxes.at(box).height();
+    return length / connectorSpacing - 1 - int(attachments.at(box * Entity::sideCount + side).size());
 }
 
 // The pairs of sides that face each other, the one across the wider gap first.

@@ -17,8 +17,11 @@ public:
         int index = 0;
     };
 
-    // Boxes must not overlap; each line joins two different boxes.
-    ConnectorPlan(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines);
+    // Boxes must not overlap; each line joins two different boxes. Within
+    // the boxes, no entity needs more connectors than its box has room for
+    // (a line may then leave on a side that does not face the other entity),
+    // where the boxes have room for all their lines.
+    ConnectorPlan(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines, bool withinBoxes);
 
     // Connectors on each of the top and bottom sides, and on each of the
     // right and left sides.
@@ -38,7 +41,9 @@ private:
     // A side of the line's first box, and the side of its second that faces it.
     using SidePair = QPair<int, int>;
 
-    void chooseSides(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines);
+    void chooseSides(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines, bool withinBoxes);
+    SidePair sidesFor(const QList<QRect>& boxes, const QPair<int, int>& line, bool withinBoxes) const;
+    int roomLeft(const QList<QRect>& boxes, int box, int side) const;
     static QList<SidePair> facingPairs(const QRect& a, const QRect& b);
     void attach(const QList<QRect>& boxes, const QList<QPair<int, int>>& lines, int line, const SidePair& sides);
     void numberConnectors();

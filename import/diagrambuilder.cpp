@@ -16,9 +16,7 @@ namespace {
 
 // Room between entities for a line's labels.
 constexpr int entityGap = 48;
-// Rounds of growth before every entity is given room for all its lines on
-// one side pair, which any placing of its lines fits.
-constexpr int growthRounds = 20;
+constexpr int growthRounds = 10;
 
 QString attributeText(const Schema::Table& table, const Schema::Column& column)
 {
@@ -39,14 +37,6 @@ QStringList entityNames(const Schema& schema)
     for (const Schema::Table& table : schema.tables())
         names.append(uses.value(table.name) > 1 ? table.schema + QLatin1Char('.') + table.name : table.name);
     return names;
-}
-
-QList<QSize> grown(const QList<QSize>& sizes, const QList<QSize>& needed)
-{
-    QList<QSize> result;
-    for (int i = 0; i < sizes.size(); ++i)
-        result.append(sizes.at(i).expandedTo(needed.at(i)));
-    return result;
 }
 
 bool fitWithin(const QList<QSize>& sizes, const QList<QSize>& room)
@@ -135,16 +125,18 @@ void DiagramBuilder::makeEntities(const Schema& schema, const QStringList& names
 }
 
 // Where the entities stand decides which sides their lines take, and so how
-// many connectors, and so how large they are drawn. Entities that came out
-// larger than their boxes grow in place and push the others aside, until
-// every entity fits its box; growth only ever adds, so it ends, at the latest
-// where each entity has room for all its lines on one side pair.
+// many connectors, and so how large they are drawn. Each entity starts with
+// room for its lines spread over its four sides; one that comes out larger
+// than its box grows in place, pushing the others aside, which keeps the
+// layout's shape and so, mostly, the sides its lines take. The last round
+// keeps every line within the connectors its box has room for.
 bool DiagramBuilder::arrange(const QList<QPair<int, int>>& lines)
 {
     const QRect room = scene->sceneRect().toRect().adjusted(canvasMargin, canvasMargin, -canvasMargin, -canvasMargin);
-    if (!fitsAtAll(entitySizes(), room.size()))
+    const QList<QSize> spread = spreadSizes(lines);
+    if (!fitsAtAll(spread, room.size()))
         return false;
-    SchemaLayout layout(entitySizes(), parentsFirst(lines));
+    SchemaLayout layout(spread, parentsFirst(lines));
     std::optional<QList<QRect>> boxes = layout.place(room, entityGap);
     if (!boxes) {
         m_errorString = QStringLiteral("the schema does not fit the canvas: no layout of its %1 entities "
@@ -153,25 +145,20 @@ bool DiagramBuilder::arrange(const QList<QPair<int, int>>& lines)
                             .arg(layout.triedLayouts().join(QStringLiteral(", ")));
         return false;
     }
-    for (int round = 1;; ++round) {
-        plan.emplace(*boxes, lines);
+    for (int round = 1; boxes; ++round) {
+        plan.emplace(*boxes, lines, round == growthRounds);
         applyConnectorCounts();
         if (!holdsConnectorsOfAFile())
             return false;
-        QList<QSize> needed = entitySizes();
+        const QList<QSize> needed = entitySizes();
         if (fitWithin(needed, sizesOf(*boxes))) {
             placeEntities(*boxes);
             return true;
         }
-        if (round == growthRounds)
-            needed = grown(needed, roomiestSizes(lines));
-        boxes = grownInPlace(*boxes, needed, room);
-        if (!boxes) {
-            m_errorString = QStringLiteral("the schema does not fit the canvas once its entities have a connector "
-                                           "for each line");
-            return false;
-        }
+        boxes = round < growthRounds ? grownInPlace(*boxes, needed, room) : std::nullopt;
     }
+    m_errorString = QStringLiteral("the schema does not fit the canvas once its entities have a connector for each line");
+    return false;
 }
 
 bool DiagramBuilder::fitsAtAll(const QList<QSize>& sizes, const QSize& room)
@@ -221,7 +208,8 @@ QList<QSize> DiagramBuilder::entitySizes() const
     return sizes;
 }
 
-QList<QSize> DiagramBuilder::roomiestSizes(const QList<QPair<int, int>>& lines)
+// A quarter of an entity's lines on each side, and a connector to spare.
+QList<QSize> DiagramBuilder::spreadSizes(const QList<QPair<int, int>>& lines)
 {
     QList<int> degrees(entities.size(), 0);
     for (const auto& [from, to] : lines) {
@@ -229,7 +217,7 @@ QList<QSize> DiagramBuilder::roomiestSizes(const QList<QPair<int, int>>& lines)
         ++degrees[to];
     }
     for (int i = 0; i < entities.size(); ++i) {
-        const int count = std::max(2, degrees.at(i) + 1);
+        const int count = std::max(2, (degrees.at(i) + Entity::sideCount - 1) / Entity::sideCount + 1);
         entities.at(i)->setHorConnectorCount(count);
         entities.at(i)->setVerConnectorCount(count);
         entities.at(i)->updateLayout();

@@ -41,7 +41,7 @@ private:
     bool fitsAtAll(const QList<QSize>& sizes, const QSize& room);
     bool holdsConnectorsOfAFile();
     QList<QSize> entitySizes() const;
-    QList<QSize> roomiestSizes(const QList<QPair<int, int>>& lines);
+    QList<QSize> spreadSizes(const QList<QPair<int, int>>& lines);
     void applyConnectorCounts();
     void placeEntities(const QList<QRect>& boxes);
     void makeLines();
