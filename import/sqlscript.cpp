@@ -180,7 +180,9 @@ qsizetype SqlScript::startOfFailingStatement(qsizetype begin, qsizetype errorAt)
 
 // Where the statement that starts here ends, and where the next one starts.
 // A statement holding a token that the scanner cannot read (an unterminated
-// string) runs to the end, as it does for psql.
+// string) runs to the end, as it does for psql. The scanner leaves out
+// statements without a keyword, which no statement of SQL is: a run of them
+// ends where the first piece it does give starts.
 QPair<qsizetype, qsizetype> SqlScript::extentOfStatement(qsizetype begin) const
 {
     for (qsizetype window = firstWindow;; window *= 2) {
@@ -192,7 +194,9 @@ QPair<qsizetype, qsizetype> SqlScript::extentOfStatement(qsizetype begin) const
             pieces = split(begin, limit, &splitError);
         }
         if (splitError < 0 && !pieces.isEmpty()) {
-            const qsizetype end = pieces.first().second;
+            const auto [start, end] = pieces.first();
+            if (start > begin)
+                return {start - 1, start};
             if (end < limit && text.at(end) == ';')
                 return {end, end + 1};
         }
