@@ -87,7 +87,8 @@ void ConnectorPlan::chooseSides(const QList<QRect>& boxes, const QList<QPair<int
 ConnectorPlan::SidePair ConnectorPlan::sidesFor(const QList<QRect>& boxes, const QPair<int, int>& line,
                                                 bool withinBoxes) const
 {
-    const auto [from, to] = line;
+    const int from = line.first;
+    const int to = line.second;
     const QList<SidePair> facing = facingPairs(boxes.at(from), boxes.at(to));
     QList<SidePair> candidates = facing;
     if (withinBoxes) {

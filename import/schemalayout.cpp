@@ -40,6 +40,17 @@ struct ContextDeleter {
     void operator()(GVC_t* context) const { gvFreeContext(context); }
 };
 
+// Graphviz reads its plugin configuration for each context it makes: one
+// serves every layout of the process.
+GVC_t* context()
+{
+    static const std::unique_ptr<GVC_t, ContextDeleter> shared = [] {
+        agseterrf(discardMessage);
+        return std::unique_ptr<GVC_t, ContextDeleter>(gvContext());
+    }();
+    return shared.get();
+}
+
 struct GraphDeleter {
     void operator()(Agraph_t* graph) const { agclose(graph); }
 };
@@ -55,12 +66,10 @@ SchemaLayout::SchemaLayout(const QList<QSize>& sizes, const QList<QPair<int, int
 std::optional<QList<QRect>> SchemaLayout::place(const QRect& room, int gap)
 {
     tried.clear();
-    agseterrf(discardMessage);
-    const std::unique_ptr<GVC_t, ContextDeleter> context(gvContext());
     const BoxPacking packing(gap);
     for (const Attempt& attempt : attempts()) {
         tried.append(QString::fromLatin1(attempt.engine));
-        const std::optional<QList<QRect>> boxes = run(context.get(), attempt);
+        const std::optional<QList<QRect>> boxes = run(context(), attempt);
         if (!boxes)
             continue;
         if (std::optional<QList<QRect>> placed = packing.packedInto(*boxes, room))

@@ -1,6 +1,12 @@
-#include "import/ddlreader.h"
-#include "import/schema.h"
+#include "support/diagramcheck.h"
 
+#include "import/ddlreader.h"
+#include "import/diagrambuilder.h"
+#include "import/schema.h"
+#include "scene/diagramscene.h"
+
+#include <QDir>
+#include <QFile>
 #include <QStringList>
 #include <QTest>
 
@@ -50,6 +56,8 @@ class TestDdlReader : public QObject
 private slots:
     void readsTheTablesOfAScript_data();
     void readsTheTablesOfAScript();
+    void replaysFuzzInputs_data();
+    void replaysFuzzInputs();
 };
 
 void TestDdlReader::readsTheTablesOfAScript_data()
@@ -134,5 +142,33 @@ void TestDdlReader::readsTheTablesOfAScript()
     QCOMPARE(describe(reader.rejections()), rejections);
 }
 
-QTEST_GUILESS_MAIN(TestDdlReader)
+void TestDdlReader::replaysFuzzInputs_data()
+{
+    QTest::addColumn<QString>("path");
+    for (const char* folder : {DIAGRAM_DDL_CORPUS, DIAGRAM_DDL_FAILURES}) {
+        for (const QFileInfo& file : QDir(QString::fromLatin1(folder)).entryInfoList(QDir::Files, QDir::Name))
+            QTest::newRow(qPrintable(file.fileName())) << file.filePath();
+    }
+}
+
+// The fuzz target's seeds and every input it ever failed on go the whole way
+// again: read, laid out into a scene that holds every invariant.
+void TestDdlReader::replaysFuzzInputs()
+{
+    QFETCH(QString, path);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray script = file.readAll();
+    if (script.contains('\0'))
+        return;
+    const Schema schema = DdlReader(script).read();
+    DiagramScene scene(nullptr, nullptr);
+    DiagramBuilder builder(&scene);
+    if (!schema.tables().isEmpty() && builder.build(schema)) {
+        QVERIFY2(diagramFault(&scene).isEmpty(), qPrintable(diagramFault(&scene)));
+        QVERIFY2(roundTripFault(&scene).isEmpty(), qPrintable(roundTripFault(&scene)));
+    }
+}
+
+QTEST_MAIN(TestDdlReader)
 #include "tst_ddlreader.moc"
