@@ -57,10 +57,12 @@ QString attributeLine(const QString& attribute)
     if (!match.hasMatch() || match.captured(2).isEmpty())
         return QStringLiteral("        string %1 %2").arg(word(attribute), quoted(attribute));
     const QString keys = match.captured(3).split(QLatin1Char(' '), Qt::SkipEmptyParts).join(QStringLiteral(", "));
-    QString line = QStringLiteral("        %1 %2").arg(word(match.captured(2)), word(match.captured(1)));
+    const QString type = word(match.captured(2));
+    const QString name = word(match.captured(1));
+    QString line = QStringLiteral("        %1 %2").arg(type, name);
     if (!keys.isEmpty())
         line += QLatin1Char(' ') + keys;
-    if (word(match.captured(2)) != match.captured(2).trimmed() || word(match.captured(1)) != match.captured(1))
+    if (type != match.captured(2).trimmed() || name != match.captured(1))
         line += QLatin1Char(' ') + quoted(attribute);
     return line;
 }
