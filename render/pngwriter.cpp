@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -16,6 +17,10 @@ constexpr int compressionLevel = 1;
 // Bands compressed but not yet written; each one holds a band's rows.
 constexpr std::size_t bandsInFlight = 2;
 constexpr char noFilter = 0;
+// Once it has taken in nearly two windows of input since its last full flush,
+// zlib slides its window and rebases every hash entry, which costs more than
+// all the deflating; input is cut by a full flush just short of that.
+constexpr qsizetype pieceBytes = 2 * (1 << MAX_WBITS) - 512;
 
 QByteArray bigEndian(quint32 value)
 {
@@ -73,27 +78,33 @@ public:
 
     void add(const QByteArray& row, PngWriter::Segment& segment)
     {
-        deflateInto(row, Z_NO_FLUSH, segment);
+        for (qsizetype start = 0; start < row.size();) {
+            if (unflushed >= pieceBytes)
+                cut(segment);
+            const qsizetype length = std::min(row.size() - start, pieceBytes - unflushed);
+            deflateInto(row.constData() + start, length, Z_NO_FLUSH, segment);
+            unflushed += length;
+            start += length;
+        }
         segment.adler = adler32_z(segment.adler, reinterpret_cast<const Bytef*>(row.constData()), row.size());
         segment.length += row.size();
-        unflushed = true;
     }
 
     // Nothing after this refers to what came before it.
     void cut(PngWriter::Segment& segment)
     {
-        if (unflushed)
-            deflateInto(QByteArray(), Z_FULL_FLUSH, segment);
-        unflushed = false;
+        if (unflushed > 0)
+            deflateInto(nullptr, 0, Z_FULL_FLUSH, segment);
+        unflushed = 0;
     }
 
     bool isOk() const { return ok; }
 
 private:
-    void deflateInto(const QByteArray& input, int flush, PngWriter::Segment& segment)
+    void deflateInto(const char* input, qsizetype length, int flush, PngWriter::Segment& segment)
     {
-        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.constData()));
-        stream.avail_in = uInt(input.size());
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input));
+        stream.avail_in = uInt(length);
         unsigned char buffer[1 << 16];
         do {
             stream.next_out = buffer;
@@ -105,7 +116,7 @@ private:
 
     z_stream stream;
     bool ok = false;
-    bool unflushed = false;
+    qsizetype unflushed = 0;
 };
 
 void append(PngWriter::Segment& segment, const PngWriter::Segment& more)
