@@ -17,6 +17,7 @@ constexpr int compressionLevel = 1;
 // Bands compressed but not yet written; each one holds a band's rows.
 constexpr std::size_t bandsInFlight = 2;
 constexpr char noFilter = 0;
+constexpr char upFilter = 2;
 // Once it has taken in nearly two windows of input since its last full flush,
 // zlib slides its window and rebases every hash entry, which costs more than
 // all the deflating; input is cut by a full flush just short of that.
@@ -126,30 +127,38 @@ void append(PngWriter::Segment& segment, const PngWriter::Segment& more)
     segment.length += more.length;
 }
 
-PngWriter::Segment blankRowSegment(int width)
+// A row whose bytes after the filter's are all the same, compressed on its own.
+PngWriter::Segment uniformRowSegment(int width, char filter, char byte)
 {
     PngWriter::Segment segment;
     SegmentDeflater deflater;
-    QByteArray row(1 + 3 * width, char(0xff));
-    row[0] = noFilter;
+    QByteArray row(1 + 3 * width, byte);
+    row[0] = filter;
     deflater.add(row, segment);
     deflater.cut(segment);
     return segment;
 }
 
-// A blank row, the most common by far, is not compressed again: its
-// compressed form is copied in.
-PngWriter::Segment deflateRows(const QImage& rows, int width, const PngWriter::Segment& blankRow)
+// A blank row, or one the same as the row above (as across a box with only its
+// sides in it), is not compressed again: its compressed form is copied in.
+const PngWriter::Segment* commonRow(const QImage& rows, int y, int width, const PngWriter::CommonRows& common)
+{
+    const auto* pixels = reinterpret_cast<const QRgb*>(rows.constScanLine(y));
+    if (y > 0 && std::memcmp(pixels, rows.constScanLine(y - 1), sizeof(QRgb) * width) == 0)
+        return &common.repeated;
+    return isBlank(pixels, width) ? &common.blank : nullptr;
+}
+
+PngWriter::Segment deflateRows(const QImage& rows, int width, const PngWriter::CommonRows& common)
 {
     PngWriter::Segment segment;
     SegmentDeflater deflater;
     for (int y = 0; y < rows.height(); ++y) {
-        const auto* pixels = reinterpret_cast<const QRgb*>(rows.constScanLine(y));
-        if (isBlank(pixels, width)) {
+        if (const PngWriter::Segment* row = commonRow(rows, y, width, common)) {
             deflater.cut(segment);
-            append(segment, blankRow);
+            append(segment, *row);
         } else {
-            deflater.add(rgbRow(pixels, width), segment);
+            deflater.add(rgbRow(reinterpret_cast<const QRgb*>(rows.constScanLine(y)), width), segment);
         }
     }
     deflater.cut(segment);
@@ -163,7 +172,9 @@ PngWriter::Segment deflateRows(const QImage& rows, int width, const PngWriter::S
 PngWriter::PngWriter(QIODevice* device, const QSize& size)
     : device(device)
     , size(size)
-    , blankRow(blankRowSegment(size.width()))
+    , commonRows{uniformRowSegment(size.width(), noFilter, char(0xff)),
+                 // Each byte less the one above it.
+                 uniformRowSegment(size.width(), upFilter, 0)}
     , adler(adler32(0, Z_NULL, 0))
 {
     static const char signature[] = "\x89PNG\r\n\x1a\n";
@@ -212,7 +223,7 @@ bool PngWriter::writeRows(const QImage& band, int first, int count)
     const QImage rows = band.copy(0, first, band.width(), count);
     if (rows.isNull())
         return failed = true, false;
-    pending.push_back(std::async(std::launch::async, deflateRows, rows, size.width(), std::cref(blankRow)));
+    pending.push_back(std::async(std::launch::async, deflateRows, rows, size.width(), std::cref(commonRows)));
     return true;
 }
 

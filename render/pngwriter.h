@@ -30,6 +30,11 @@ public:
         unsigned long adler = 1;
         qint64 length = 0;
     };
+    // Rows that recur often enough to be compressed once, up front.
+    struct CommonRows {
+        Segment blank;
+        Segment repeated; // the same as the row above
+    };
 
 private:
     bool writeChunk(const char* type, const QByteArray& data);
@@ -38,7 +43,7 @@ private:
 
     QIODevice* const device;
     const QSize size;
-    const Segment blankRow;
+    const CommonRows commonRows;
     std::deque<std::future<Segment>> pending;
     unsigned long adler;
     bool failed = false;
