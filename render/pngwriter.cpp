@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -185,8 +186,8 @@ PngWriter::PngWriter(QIODevice* device, const QSize& size)
 
 PngWriter::~PngWriter()
 {
-    for (std::future<Segment>& segment : pending)
-        segment.wait();
+    for (Band& band : pending)
+        band.segment.wait();
 }
 
 bool PngWriter::writeChunk(const char* type, const QByteArray& data)
@@ -210,7 +211,8 @@ bool PngWriter::writeSegment(const Segment& segment)
 bool PngWriter::writeFinishedSegments(std::size_t stillPending)
 {
     while (!failed && pending.size() > stillPending) {
-        failed = !writeSegment(pending.front().get());
+        failed = !writeSegment(pending.front().segment.get());
+        spareRows = std::move(pending.front().rows);
         pending.pop_front();
     }
     return !failed;
@@ -220,11 +222,23 @@ bool PngWriter::writeRows(const QImage& band, int first, int count)
 {
     if (!writeFinishedSegments(bandsInFlight - 1))
         return false;
-    const QImage rows = band.copy(0, first, band.width(), count);
+    const QImage rows = copyRows(band, first, count);
     if (rows.isNull())
         return failed = true, false;
-    pending.push_back(std::async(std::launch::async, deflateRows, rows, size.width(), std::cref(commonRows)));
+    pending.push_back({rows, std::async(std::launch::async, deflateRows, rows, size.width(), std::cref(commonRows))});
     return true;
+}
+
+// Into the copy of a band already written, when there is one: memory mapped
+// afresh for every band cost more than copying into it.
+QImage PngWriter::copyRows(const QImage& band, int first, int count)
+{
+    QImage rows = std::exchange(spareRows, QImage());
+    if (rows.size() != QSize(band.width(), count) || rows.format() != band.format())
+        rows = QImage(band.width(), count, band.format());
+    if (!rows.isNull())
+        std::memcpy(rows.bits(), band.constScanLine(first), rows.sizeInBytes());
+    return rows;
 }
 
 bool PngWriter::finish()

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QSize>
 
 #include <deque>
 #include <future>
 
-class QImage;
 class QIODevice;
 
 // Writes a PNG a band of rows at a time, so that a picture of any size is
@@ -40,11 +40,19 @@ private:
     bool writeChunk(const char* type, const QByteArray& data);
     bool writeSegment(const Segment& segment);
     bool writeFinishedSegments(std::size_t stillPending);
+    QImage copyRows(const QImage& band, int first, int count);
+
+    // A band's rows, and their compressed form once it is ready.
+    struct Band {
+        QImage rows;
+        std::future<Segment> segment;
+    };
 
     QIODevice* const device;
     const QSize size;
     const CommonRows commonRows;
-    std::deque<std::future<Segment>> pending;
+    std::deque<Band> pending;
+    QImage spareRows;
     unsigned long adler;
     bool failed = false;
 };
