@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/application.h"
+#include "items/diagrampainter.h"
 #include "scene/diagramscene.h"
 #include "ui/toolbar.h"
 #include "ui/viewnavigator.h"
@@ -23,6 +24,8 @@ MainWindow::MainWindow(Application* application)
     auto* deleteShortcut = new QShortcut(deleteKey, this, nullptr, nullptr, Qt::WindowShortcut);
     connect(deleteShortcut, &QShortcut::activated, scene, &DiagramScene::deleteSelected);
     createViewShortcuts();
+    connect(navigator, &ViewNavigator::zoomChanged, scene,
+            [this](qreal zoom) { scene->setDetailShown(zoom >= DiagramPainter::smallestDetailedScale); });
 
     auto* layout = new QVBoxLayout;
     layout->addWidget(toolBar);

@@ -13,6 +13,7 @@
 #include "items/entity.h"
 #include "scene/diagramscene.h"
 #include "ui/diagrammenu.h"
+#include "ui/viewnavigator.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -319,6 +320,29 @@ void BM_QuitFloor(benchmark::State& state)
     }
 }
 
+// The whole diagram fitted into the window's view and painted once, as after
+// Ctrl+9; and at 1:1 for comparison.
+void BM_RepaintFitted(benchmark::State& state, bool fitted)
+{
+    openDiagram(diagramPath(int(state.range(0))));
+    MainWindow* window = application()->getMainWindow();
+    window->show();
+    auto* view = window->findChild<QGraphicsView*>();
+    auto* navigator = view->findChild<ViewNavigator*>();
+    if (fitted)
+        navigator->fitDiagram();
+    else
+        navigator->resetZoom();
+    settle();
+    for (auto _ : state)
+        view->viewport()->repaint();
+    state.counters["zoom"] = navigator->zoom();
+    navigator->resetZoom();
+    window->hide();
+    scene()->clearDiagram();
+    settle();
+}
+
 // From the decision to close the active main window until it is hidden; the
 // teardown of the items may follow. A window of its own per child process, so
 // that no other case runs with a closed window.
@@ -488,6 +512,8 @@ BENCHMARK(BM_SelectAllDeleteFloor)->Arg(10000)->Unit(benchmark::kMillisecond)->I
 BENCHMARK(BM_OpenSmallAfterLarge)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_RejectCutLarge)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_QuitWithLarge)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(BM_RepaintFitted, fitted, true)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_RepaintFitted, one_to_one, false)->Arg(10000)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 BENCHMARK(BM_QuitFloor)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK_CAPTURE(BM_Render, png, "png")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK_CAPTURE(BM_Render, svg, "svg")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);

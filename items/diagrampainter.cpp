@@ -2,6 +2,7 @@
 
 #include "items/diagramgeometry.h"
 
+#include <QGraphicsItem>
 #include <QPainter>
 
 QColor DiagramPainter::entityFill()
@@ -44,4 +45,16 @@ void DiagramPainter::paintLabelBox(QPainter* painter, const QRectF& textBounds)
     const QRectF box = DiagramGeometry::labelBox(textBounds);
     painter->fillRect(box, Qt::white);
     painter->drawRect(box);
+}
+
+void DiagramPainter::paintTextBar(QPainter* painter, const QRectF& textBounds)
+{
+    // A text item's document keeps this much free around its text.
+    constexpr qreal margin = 4;
+    painter->fillRect(textBounds.adjusted(margin, margin, -margin, -margin), QColor(Qt::lightGray));
+}
+
+void DiagramPainter::setDrawn(QGraphicsItem* part, bool drawn)
+{
+    part->setFlag(QGraphicsItem::ItemHasNoContents, !drawn);
 }

@@ -4,6 +4,7 @@
 #include <QLineF>
 #include <QRectF>
 
+class QGraphicsItem;
 class QPainter;
 
 // How each part of a diagram is drawn, with the painter as each item gets it:
@@ -12,6 +13,10 @@ class QPainter;
 class DiagramPainter
 {
 public:
+    // Below this scale a text is a few pixels high and a connector less than
+    // two: the texts are drawn as grey bars, connectors and labels not at all.
+    static constexpr qreal smallestDetailedScale = 0.25;
+
     static QColor entityFill();
     static QColor entityOutline();
 
@@ -21,4 +26,9 @@ public:
     static void paintLine(QPainter* painter, const QLineF& segment, bool selected);
     // The white box behind a label's text, which keeps it readable over its own line.
     static void paintLabelBox(QPainter* painter, const QRectF& textBounds);
+    // In place of a text too small to read.
+    static void paintTextBar(QPainter* painter, const QRectF& textBounds);
+    // A part not drawn still takes the mouse as before: only painting skips it,
+    // without the cost of visiting it.
+    static void setDrawn(QGraphicsItem* part, bool drawn);
 };

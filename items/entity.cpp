@@ -124,6 +124,7 @@ QString Entity::attributeName(int id) const
 void Entity::addAttribute(const QString& text)
 {
     auto* item = new QGraphicsTextItem(text, this);
+    DiagramPainter::setDrawn(item, detailShown);
     const QGraphicsTextItem* above = attribute.isEmpty() ? nameItem : attribute.last();
     item->setPos(DiagramGeometry::textBelow(above->pos(), above->boundingRect().size()));
     attribute.append(item);
@@ -164,8 +165,10 @@ void Entity::setVerConnectorCount(int n)
 void Entity::resizeSide(int side, int n)
 {
     QList<Connector*>& list = connectors[side];
-    while (list.size() < n)
+    while (list.size() < n) {
         list.append(new Connector(application, this, list.size(), side, this));
+        DiagramPainter::setDrawn(list.last(), detailShown);
+    }
     auto it = list.begin();
     while (list.size() > n) {
         Q_ASSERT_X(it != list.end(), "entity", "it != list.end()");
@@ -321,6 +324,26 @@ void Entity::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
     DiagramPainter::paintEntity(painter, rect(), DiagramGeometry::separatorY(nameItem->boundingRect().size()),
                                 brushColor, penColor, isSelected());
+    if (detailShown)
+        return;
+    DiagramPainter::paintTextBar(painter, nameItem->boundingRect().translated(nameItem->pos()));
+    for (const QGraphicsTextItem* item : std::as_const(attribute))
+        DiagramPainter::paintTextBar(painter, item->boundingRect().translated(item->pos()));
+}
+
+void Entity::setDetailShown(bool shown)
+{
+    if (shown == detailShown)
+        return;
+    detailShown = shown;
+    DiagramPainter::setDrawn(nameItem, shown);
+    for (QGraphicsTextItem* item : std::as_const(attribute))
+        DiagramPainter::setDrawn(item, shown);
+    for (const QList<Connector*>& side : connectors) {
+        for (Connector* connector : side)
+            DiagramPainter::setDrawn(connector, shown);
+    }
+    update();
 }
 
 void Entity::mousePressEvent(QGraphicsSceneMouseEvent* event)

@@ -66,6 +66,9 @@ public:
     bool allowsConnectorCounts(int hor, int ver) const;
     void updateLayout();
     void updateLinePositions();
+    // Too small to read, the texts are drawn as bars by the entity itself,
+    // and the connectors not at all; all of them still take the mouse.
+    void setDetailShown(bool shown);
 
     void setFileIndex(int index);
     int fileIndex() const;
@@ -104,4 +107,5 @@ private:
     int m_fileIndex = 0;
     // The undo step of a drag of this entity, open from its first move to the release.
     int dragChange = 0;
+    bool detailShown = true;
 };

@@ -218,6 +218,12 @@ ItemRegistry* Line::registry() const
     return itemRegistry;
 }
 
+void Line::setDetailShown(bool shown)
+{
+    for (LineLabel* label : {nameLabel, multiplicityALabel, multiplicityBLabel})
+        DiagramPainter::setDrawn(label, shown);
+}
+
 void Line::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*)
 {
     DiagramPainter::paintLine(painter, line(), isSelected());

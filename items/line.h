@@ -45,6 +45,8 @@ public:
 
     void updatePosition();
     void openEditWindow();
+    // Labels too small to read are not drawn; they still take the mouse.
+    void setDetailShown(bool shown);
 
     void writeRecord(FILE* file) const;
     void readRecord(FILE* file, const QList<Entity*>& entities);

@@ -54,6 +54,10 @@ public:
     // making and deleting them as needed (the steps of the undo history).
     void restore(const DiagramSnapshot& from, const DiagramSnapshot& to);
 
+    // Whether the items draw their texts and connectors (a view zoomed far
+    // out shows bars in place of texts); items added later follow it.
+    void setDetailShown(bool shown);
+
 public slots:
     void deleteSelected();
     // Every entity and line that a save would keep.
@@ -109,6 +113,7 @@ private:
     QHash<const QGraphicsItem*, quint64> addedOrder;
     QMap<quint64, QGraphicsItem*> itemsByOrder;
     quint64 nextAddition = 0;
+    bool detailShown = true;
 
     struct OpenChange {
         int number = 0;

@@ -40,6 +40,7 @@ private slots:
     void mouseStaysExactAtEveryZoom();
     void openShowsTheDiagram_data();
     void openShowsTheDiagram();
+    void farOutDrawsBarsAndComesBackWhole();
 
 private:
     void wheel(const QPoint& at, int delta);
@@ -163,6 +164,27 @@ void TestView::openShowsTheDiagram()
     QVERIFY(shown.intersects(items));
     QVERIFY2(shown.contains(items) || shown.contains(items.topLeft()),
              qPrintable(QStringLiteral("%1 %2").arg(shown.x()).arg(shown.y())));
+}
+
+// Zoomed far out the texts become bars and the connectors go; back at 1:1
+// every entity must be drawn whole again, also one made while zoomed out.
+void TestView::farOutDrawsBarsAndComesBackWhole()
+{
+    const Entity* before = addEntity(1000, 1000);
+    const auto pictureAround = [this](const Entity* entity) {
+        view()->centerOn(entity->pos() + entity->rect().center());
+        return view()->viewport()->grab().toImage();
+    };
+    const QImage whole = pictureAround(before);
+    for (int i = 0; i < 7; ++i)
+        pressKey(Qt::Key_Minus, Qt::ControlModifier);
+    QVERIFY(zoomOf(view()) < 0.25);
+    const Entity* madeFarOut = addEntity(3000, 3000);
+    const QImage farOut = pictureAround(madeFarOut);
+    QVERIFY(farOut.pixelColor(view()->mapFromScene(madeFarOut->pos() + QPointF(12, 10))) == QColor(Qt::lightGray));
+    pressKey(Qt::Key_0, Qt::ControlModifier);
+    QCOMPARE(pictureAround(before), whole);
+    QCOMPARE(pictureAround(madeFarOut), whole);
 }
 
 DIAGRAM_TEST_MAIN(TestView)

@@ -33,6 +33,7 @@ void ViewNavigator::setZoom(qreal zoom)
 {
     const qreal bounded = std::clamp(zoom, smallestZoom, largestZoom);
     view->setTransform(QTransform::fromScale(bounded, bounded));
+    emit zoomChanged(bounded);
 }
 
 void ViewNavigator::zoomAround(const QPoint& viewportPoint, qreal newZoom)

@@ -20,6 +20,9 @@ public:
 
     qreal zoom() const;
 
+signals:
+    void zoomChanged(qreal zoom);
+
 public slots:
     void zoomIn();
     void zoomOut();
