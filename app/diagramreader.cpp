@@ -86,11 +86,6 @@ LineRecords readLineRecords(FILE* file)
     return records;
 }
 
-Connector* connectorOf(const DiagramFile::ConnectorReference& reference, const QList<Entity*>& entities)
-{
-    return entities.at(reference.entity)->connectorAt(reference.side, reference.index);
-}
-
 // Only a regular file can hold a diagram. The file is opened without blocking
 // and checked on the open descriptor: fopen on a named pipe waits for a writer
 // for ever, and a device such as /dev/zero never ends.
@@ -139,6 +134,15 @@ DiagramReader::Result DiagramReader::readRecords(const QString& path, DiagramFil
     return file ? readRecords(file.get(), diagram) : NotOpened;
 }
 
+DiagramReader::Result DiagramReader::readRecords(const QByteArray& bytes, DiagramFile::Diagram& diagram)
+{
+    if (bytes.isEmpty())
+        return Refused;
+    const std::unique_ptr<FILE, int (*)(FILE*)> file(
+        fmemopen(const_cast<char*>(bytes.constData()), size_t(bytes.size()), "rb"), &fclose);
+    return file ? readRecords(file.get(), diagram) : NotOpened;
+}
+
 // The whole file is read and checked before the first item is made: a refused
 // file changes nothing, and every item is built once in its final state (a
 // text laid out twice is the largest cost of opening a big diagram).
@@ -157,16 +161,7 @@ DiagramReader::Result DiagramReader::readRecords(FILE* file, DiagramFile::Diagra
 
 DiagramReader::Result DiagramReader::build(Result result, DiagramFile::Diagram& diagram)
 {
-    if (result != Read)
-        return result;
-    QList<Entity*> entities;
-    entities.reserve(diagram.entities.size());
-    for (const DiagramFile::EntityRecord& record : std::as_const(diagram.entities))
-        entities.append(scene->createEntity(record));
-    for (DiagramFile::LineRecord& record : diagram.lines) {
-        record.start = connectorOf(record.startReference, entities);
-        record.end = connectorOf(record.endReference, entities);
-        scene->createLine(record);
-    }
-    return Read;
+    if (result == Read)
+        scene->addDiagram(diagram);
+    return result;
 }

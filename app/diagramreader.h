@@ -2,6 +2,7 @@
 
 #include "items/diagramfile.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdio>
@@ -23,6 +24,8 @@ public:
     // The records alone, checked as a whole as for reading: for whatever
     // draws or converts a diagram without building its items.
     static Result readRecords(const QString& path, DiagramFile::Diagram& diagram);
+    // The same from a file's bytes held in memory, as the clipboard holds them.
+    static Result readRecords(const QByteArray& bytes, DiagramFile::Diagram& diagram);
 
 private:
     static Result readRecords(FILE* file, DiagramFile::Diagram& diagram);

@@ -10,12 +10,14 @@
 #include <QSaveFile>
 #include <QSet>
 
+#include <cstdlib>
 #include <utility>
 
 #include <unistd.h>
 
-DiagramWriter::DiagramWriter(const DiagramScene* scene)
+DiagramWriter::DiagramWriter(const DiagramScene* scene, Extent extent)
     : scene(scene)
+    , extent(extent)
 {
 }
 
@@ -57,6 +59,20 @@ void DiagramWriter::write(FILE* file) const
         line->writeRecord(file);
 }
 
+QByteArray DiagramWriter::bytes() const
+{
+    char* buffer = nullptr;
+    size_t size = 0;
+    FILE* file = open_memstream(&buffer, &size);
+    if (!file)
+        return QByteArray();
+    write(file);
+    const bool written = fclose(file) == 0;
+    const QByteArray result = written ? QByteArray(buffer, qsizetype(size)) : QByteArray();
+    free(buffer);
+    return result;
+}
+
 bool DiagramWriter::mayReplace(const QString& path)
 {
     const QFileInfo existing(path);
@@ -71,6 +87,8 @@ void DiagramWriter::collect(QList<Entity*>& entities, QList<Line*>& lines) const
 {
     QList<Line*> candidates;
     scene->itemsInSceneRect(entities, candidates);
+    if (extent == Selection)
+        entities.removeIf([](const Entity* entity) { return !entity->isSelected(); });
     QSet<const Entity*> collected;
     for (int i = 0; i < entities.size(); ++i) {
         entities.at(i)->setFileIndex(i);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -14,12 +15,18 @@ class Line;
 class DiagramWriter
 {
 public:
-    explicit DiagramWriter(const DiagramScene* scene);
+    // The whole diagram, or the selected entities with every line between two
+    // of them, as the clipboard takes them.
+    enum Extent { WholeDiagram, Selection };
+
+    explicit DiagramWriter(const DiagramScene* scene, Extent extent = WholeDiagram);
 
     // The file is replaced only once every byte of the new one is written;
     // false leaves it as it was.
     bool write(const QString& path) const;
     void write(FILE* file) const;
+    // The file's bytes, held in memory.
+    QByteArray bytes() const;
 
     // A device, pipe or socket is never replaced by a regular file: as root
     // that would, for example, replace /dev/null.
@@ -29,4 +36,5 @@ private:
     void collect(QList<Entity*>& entities, QList<Line*>& lines) const;
 
     const DiagramScene* const scene;
+    const Extent extent;
 };

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/application.h"
+#include "app/diagramclipboard.h"
 #include "items/diagrampainter.h"
 #include "scene/diagramscene.h"
 #include "ui/toolbar.h"
@@ -18,6 +19,7 @@ MainWindow::MainWindow(Application* application)
     , scene(new DiagramScene(application, nullptr))
     , view(new QGraphicsView(scene, this))
     , navigator(new ViewNavigator(view))
+    , clipboard(new DiagramClipboard(scene, view))
 {
     setGeometry(100, 100, 800, 600);
 
@@ -55,6 +57,9 @@ void MainWindow::createViewShortcuts()
     bind({QKeySequence(Qt::CTRL | Qt::Key_0)}, &ViewNavigator::resetZoom, navigator);
     bind({QKeySequence(Qt::CTRL | Qt::Key_9)}, &ViewNavigator::fitDiagram, navigator);
     bind({QKeySequence(Qt::CTRL | Qt::Key_A)}, &DiagramScene::selectAll, scene);
+    bind({QKeySequence(Qt::CTRL | Qt::Key_C)}, &DiagramClipboard::copy, clipboard);
+    bind({QKeySequence(Qt::CTRL | Qt::Key_X)}, &DiagramClipboard::cut, clipboard);
+    bind({QKeySequence(Qt::CTRL | Qt::Key_V)}, &DiagramClipboard::paste, clipboard);
 }
 
 void MainWindow::showDiagram()

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class Application;
+class DiagramClipboard;
 class DiagramScene;
 class QGraphicsView;
 class ToolBar;
@@ -29,6 +30,7 @@ private:
     DiagramScene* const scene;
     QGraphicsView* const view;
     ViewNavigator* const navigator;
+    DiagramClipboard* const clipboard;
 
     void createViewShortcuts();
 };

@@ -399,17 +399,17 @@ QList<Entity*> Entity::movedWith(Entity* grabbed)
 
 // An entity dragged wholly off the canvas would be left out of the next save,
 // so the dragged group stops at the canvas edge, keeping its shape.
-void Entity::keepInsideScene(const QList<Entity*>& moved)
+void Entity::keepInsideScene(const QList<Entity*>& group)
 {
-    QRectF group;
-    for (const Entity* entity : moved)
-        group |= entity->sceneBoxRect();
-    const QRectF canvas = moved.first()->scene()->sceneRect();
-    const QPointF shift(overshoot(group.left(), group.right(), canvas.left(), canvas.right()),
-                        overshoot(group.top(), group.bottom(), canvas.top(), canvas.bottom()));
+    QRectF bounds;
+    for (const Entity* entity : group)
+        bounds |= entity->sceneBoxRect();
+    const QRectF canvas = group.first()->scene()->sceneRect();
+    const QPointF shift(overshoot(bounds.left(), bounds.right(), canvas.left(), canvas.right()),
+                        overshoot(bounds.top(), bounds.bottom(), canvas.top(), canvas.bottom()));
     if (shift.isNull())
         return;
-    for (Entity* entity : moved)
+    for (Entity* entity : group)
         entity->setPos(entity->pos() + shift);
 }
 

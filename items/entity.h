@@ -69,6 +69,9 @@ public:
     // Too small to read, the texts are drawn as bars by the entity itself,
     // and the connectors not at all; all of them still take the mouse.
     void setDetailShown(bool shown);
+    // Moves a group of entities into the canvas as a whole, keeping its shape;
+    // the start wins where the group is larger than the canvas.
+    static void keepInsideScene(const QList<Entity*>& group);
 
     void setFileIndex(int index);
     int fileIndex() const;
@@ -91,7 +94,6 @@ private:
     int busyCount(int side) const;
     QRectF sceneBoxRect() const;
     static QList<Entity*> movedWith(Entity* grabbed);
-    static void keepInsideScene(const QList<Entity*>& moved);
 
     Application* const application;
     EntityEditWindow* const editWindow;

@@ -8,6 +8,7 @@
 #include "render/pngwriter.h"
 #include "render/svgwriter.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 #include <QPageLayout>
@@ -97,9 +98,13 @@ QString pdfTooLarge(const QSizeF& area)
         .arg(largestPdfSide, 0, 'f', 0);
 }
 
+// What a writer answers when its device took not every byte: the file's
+// writer adds which file that was.
+const QString notWritten = QStringLiteral("File writing error.");
+
 QString writingError(const QString& outputPath)
 {
-    return QStringLiteral("File writing error.\n") + outputPath;
+    return notWritten + QLatin1Char('\n') + outputPath;
 }
 
 QString drawingError()
@@ -148,16 +153,52 @@ DiagramRenderer::Result DiagramRenderer::render(const QString& inputPath, const 
     const QString suffix = suffixOf(outputPath);
     if (isPicture(suffix))
         picture = std::make_unique<DiagramPicture>(diagram, texts.get());
-    const QString failure = suffix == QLatin1String("png")   ? writePng(outputPath, scale)
-                            : suffix == QLatin1String("svg") ? writeSvg(outputPath)
-                            : suffix == QLatin1String("pdf") ? writePdf(outputPath)
-                            : suffix == QLatin1String("mmd") ? writeText(outputPath, MermaidWriter::write(diagram))
-                                                             : writeText(outputPath, DotWriter::write(diagram));
+    const Writer writer = suffix == QLatin1String("png")
+                              ? Writer([this, scale](QIODevice* device) { return writePng(device, scale); })
+                          : suffix == QLatin1String("svg") ? Writer([this](QIODevice* device) { return writeSvg(device); })
+                          : suffix == QLatin1String("pdf") ? Writer([this](QIODevice* device) { return writePdf(device); })
+                          : suffix == QLatin1String("mmd")
+                              ? Writer([&diagram](QIODevice* device) { return writeText(device, MermaidWriter::write(diagram)); })
+                              : Writer([&diagram](QIODevice* device) { return writeText(device, DotWriter::write(diagram)); });
+    // Sizes are checked before OUT is opened, and so before the picture is allocated.
+    const QString refused = picture ? refusal(suffix, scale) : QString();
+    const QString failure = refused.isEmpty() ? writeFile(outputPath, writer) : refused;
     if (!failure.isEmpty()) {
         fprintf(stderr, "%s\n", qPrintable(failure));
         return Failed;
     }
     return Rendered;
+}
+
+QByteArray DiagramRenderer::png(const DiagramFile::Diagram& diagram)
+{
+    return writeBytes(diagram, [this](QIODevice* device) { return writePng(device, 1); });
+}
+
+QByteArray DiagramRenderer::svg(const DiagramFile::Diagram& diagram)
+{
+    return writeBytes(diagram, [this](QIODevice* device) { return writeSvg(device); });
+}
+
+QByteArray DiagramRenderer::writeBytes(const DiagramFile::Diagram& diagram, const Writer& writer)
+{
+    picture = std::make_unique<DiagramPicture>(diagram, texts.get());
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    return writer(&buffer).isEmpty() ? buffer.data() : QByteArray();
+}
+
+// Every format goes through a QSaveFile, so OUT is either the whole picture or
+// left as it was.
+QString DiagramRenderer::writeFile(const QString& outputPath, const Writer& writer) const
+{
+    QSaveFile file(outputPath);
+    if (!file.open(QIODevice::WriteOnly))
+        return writingError(outputPath);
+    const QString failure = writer(&file);
+    if (failure == notWritten || (failure.isEmpty() && !file.commit()))
+        return writingError(outputPath);
+    return failure;
 }
 
 
@@ -202,71 +243,66 @@ bool DiagramRenderer::paintOnto(QPaintDevice* device, const QSizeF& deviceSize, 
     return painter.end();
 }
 
-// Every format goes through a QSaveFile, so OUT is either the whole picture or
-// left as it was. Sizes are checked before OUT is opened, and OUT is opened
-// before the picture is allocated, so a refusal costs neither.
-QString DiagramRenderer::writePng(const QString& outputPath, qreal scale) const
+QString DiagramRenderer::refusal(const QString& suffix, qreal scale) const
 {
-    const QSizeF area = pictureRect(scale).size();
-    const QSizeF pixels = pixelSize(area, scale);
-    if (!fitsPng(pixels))
-        return pngTooLarge(area, scale);
-    QSaveFile file(outputPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return writingError(outputPath);
+    if (suffix == QLatin1String("png")) {
+        const QSizeF area = pictureRect(scale).size();
+        return fitsPng(pixelSize(area, scale)) ? QString() : pngTooLarge(area, scale);
+    }
+    if (suffix == QLatin1String("pdf")) {
+        const QSizeF area = pictureRect(1).size();
+        return area.width() <= largestPdfSide && area.height() <= largestPdfSide ? QString() : pdfTooLarge(area);
+    }
+    return QString();
+}
+
+QString DiagramRenderer::writePng(QIODevice* device, qreal scale) const
+{
+    if (const QString refused = refusal(QStringLiteral("png"), scale); !refused.isEmpty())
+        return refused;
+    const QSizeF pixels = pixelSize(pictureRect(scale).size(), scale);
     const QSize size = pixels.toSize();
     const int rows = std::min(bandRows, size.height());
     QImage band(size.width(), rows + 2 * bandOverlap, QImage::Format_RGB32);
     if (band.isNull())
         return QStringLiteral("Not enough memory for a picture of %1 pixels.").arg(sizeText(pixels));
-    PngWriter png(&file, size);
+    PngWriter png(device, size);
     const QTransform whole = sceneToDevice(pixels, scale);
     for (int top = 0; top < size.height(); top += rows) {
         const QTransform shift = QTransform::fromTranslate(0, bandOverlap - top);
         if (!paintOnto(&band, band.size(), shift.mapRect(QRectF(QPointF(0, 0), pixels)), whole * shift))
             return drawingError();
         if (!png.writeRows(band, bandOverlap, std::min(rows, size.height() - top)))
-            return writingError(outputPath);
+            return notWritten;
     }
-    return png.finish() && file.commit() ? QString() : writingError(outputPath);
+    return png.finish() ? QString() : notWritten;
 }
 
-QString DiagramRenderer::writeSvg(const QString& outputPath) const
+QString DiagramRenderer::writeSvg(QIODevice* device) const
 {
-    QSaveFile file(outputPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return writingError(outputPath);
     const QRectF area = pictureRect(1);
     // Sized as the PNG at scale 1, so that a browser shows it at that size.
-    if (!SvgWriter(picture.get(), area, pixelSize(area.size(), 1)).write(&file))
-        return drawingError();
-    return file.commit() ? QString() : writingError(outputPath);
+    return SvgWriter(picture.get(), area, pixelSize(area.size(), 1)).write(device) ? QString() : drawingError();
 }
 
 // PDF 1.6, so that a page past 14,400 points on a side is written in larger
 // units rather than cut down by viewers.
-QString DiagramRenderer::writePdf(const QString& outputPath) const
+QString DiagramRenderer::writePdf(QIODevice* device) const
 {
+    if (const QString refused = refusal(QStringLiteral("pdf"), 1); !refused.isEmpty())
+        return refused;
     const QSizeF area = pictureRect(1).size();
-    if (area.width() > largestPdfSide || area.height() > largestPdfSide)
-        return pdfTooLarge(area);
-    QSaveFile file(outputPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return writingError(outputPath);
-    QPdfWriter writer(&file);
+    QPdfWriter writer(device);
     writer.setPdfVersion(QPagedPaintDevice::PdfVersion_1_6);
     writer.setResolution(72);
     if (!writer.setPageLayout(QPageLayout(QPageSize(area, QPageSize::Point), QPageLayout::Portrait, QMarginsF()))
         || !paintOnto(&writer, area, QRectF(QPointF(0, 0), area), sceneToDevice(area, 1)))
         return drawingError();
-    return file.commit() ? QString() : writingError(outputPath);
+    return QString();
 }
 
-QString DiagramRenderer::writeText(const QString& outputPath, const QString& text) const
+QString DiagramRenderer::writeText(QIODevice* device, const QString& text)
 {
-    QSaveFile file(outputPath);
     const QByteArray bytes = text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return writingError(outputPath);
-    return QString();
+    return device->write(bytes) == bytes.size() ? QString() : notWritten;
 }

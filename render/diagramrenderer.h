@@ -1,13 +1,17 @@
 #pragma once
 
+#include "items/diagramfile.h"
 #include "render/textcache.h"
 
+#include <QByteArray>
 #include <QRectF>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class DiagramPicture;
+class QIODevice;
 class QPaintDevice;
 class QTransform;
 
@@ -25,16 +29,26 @@ public:
     static bool isKnownFormat(const QString& outputPath);
     static bool isValidScale(qreal scale);
     Result render(const QString& inputPath, const QString& outputPath, qreal scale);
+    // The pictures of a diagram held in memory at scale 1, as the files would
+    // hold them; empty when the picture cannot be drawn.
+    QByteArray png(const DiagramFile::Diagram& diagram);
+    QByteArray svg(const DiagramFile::Diagram& diagram);
 
 private:
     static bool isPicture(const QString& suffix);
     QRectF pictureRect(qreal scale) const;
     QTransform sceneToDevice(const QSizeF& target, qreal scale) const;
-    // Each writer answers why OUT does not hold the picture, or nothing when it does.
-    QString writePng(const QString& outputPath, qreal scale) const;
-    QString writeSvg(const QString& outputPath) const;
-    QString writePdf(const QString& outputPath) const;
-    QString writeText(const QString& outputPath, const QString& text) const;
+    // Each writer answers why the device does not hold the picture, or nothing
+    // when it does.
+    using Writer = std::function<QString(QIODevice*)>;
+    QString writeFile(const QString& outputPath, const Writer& writer) const;
+    // Why a picture of this format and scale is not drawn at all: too large.
+    QString refusal(const QString& suffix, qreal scale) const;
+    QByteArray writeBytes(const DiagramFile::Diagram& diagram, const Writer& writer);
+    QString writePng(QIODevice* device, qreal scale) const;
+    QString writeSvg(QIODevice* device) const;
+    QString writePdf(QIODevice* device) const;
+    static QString writeText(QIODevice* device, const QString& text);
     bool paintOnto(QPaintDevice* device, const QSizeF& deviceSize, const QRectF& target,
                    const QTransform& sceneToDevice) const;
 

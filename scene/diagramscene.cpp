@@ -176,12 +176,56 @@ void DiagramScene::itemsInSceneRect(QList<Entity*>& entities, QList<Line*>& line
 // diagram past the most connectors a file may hold.
 bool DiagramScene::allowsConnectorCounts(const Entity* entity, int hor, int ver) const
 {
+    return connectorsBeside(entity) + Entity::connectorsFor(hor, ver) <= maxConnectorsPerDiagram;
+}
+
+qint64 DiagramScene::connectorsBeside(const Entity* entity) const
+{
     qint64 total = 0;
     for (const QGraphicsItem* item : itemsByOrder) {
         if (const Entity* other = qgraphicsitem_cast<const Entity*>(item); other && other != entity)
             total += other->totalConnectorCount();
     }
-    return total + Entity::connectorsFor(hor, ver) <= maxConnectorsPerDiagram;
+    return total;
+}
+
+QList<QGraphicsItem*> DiagramScene::addDiagram(const DiagramFile::Diagram& diagram)
+{
+    QList<QGraphicsItem*> added;
+    QList<Entity*> entities;
+    for (const DiagramFile::EntityRecord& record : diagram.entities) {
+        entities.append(createEntity(record));
+        added.append(entities.last());
+    }
+    for (DiagramFile::LineRecord record : diagram.lines) {
+        DiagramFile::resolve(record, entities);
+        added.append(createLine(record));
+    }
+    return added;
+}
+
+bool DiagramScene::paste(const DiagramFile::Diagram& diagram)
+{
+    qint64 connectors = connectorsBeside(nullptr);
+    for (const DiagramFile::EntityRecord& record : std::as_const(diagram.entities))
+        connectors += Entity::connectorsFor(record.horConnectorCount, record.verConnectorCount);
+    if (diagram.entities.isEmpty() || connectors > maxConnectorsPerDiagram)
+        return false;
+    addLineEndModeDisableSlot();
+    const DiagramChange change(this, {}, QStringLiteral("Paste"));
+    const QList<QGraphicsItem*> pasted = addDiagram(diagram);
+    QList<Entity*> entities;
+    for (QGraphicsItem* item : pasted) {
+        if (Entity* entity = qgraphicsitem_cast<Entity*>(item))
+            entities.append(entity);
+    }
+    Entity::keepInsideScene(entities);
+    for (Entity* entity : std::as_const(entities))
+        entity->updateLinePositions();
+    clearSelection();
+    for (QGraphicsItem* item : pasted)
+        item->setSelected(true);
+    return true;
 }
 
 Connector* DiagramScene::findConnectorAt(const QPointF& scenePos) const

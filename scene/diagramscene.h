@@ -40,6 +40,12 @@ public:
     Line* createLine(Connector* start, Connector* end);
     Line* createLine(const DiagramFile::LineRecord& record);
     Connector* findConnectorAt(const QPointF& scenePos) const;
+    // Makes the records' entities and lines as new items, in their order.
+    QList<QGraphicsItem*> addDiagram(const DiagramFile::Diagram& diagram);
+    // Adds the records as one step of the history, moves them into the canvas
+    // as a drag keeps entities there, and selects them. Refused when the
+    // diagram would hold more connectors than a file may.
+    bool paste(const DiagramFile::Diagram& diagram);
     void clearDiagram();
     void itemsInSceneRect(QList<Entity*>& entities, QList<Line*>& lines) const;
 
@@ -73,6 +79,7 @@ private:
     void forget(const QGraphicsItem* item) override;
     void connectorRemoved(const Connector* connector) override;
     bool allowsConnectorCounts(const Entity* entity, int hor, int ver) const override;
+    qint64 connectorsBeside(const Entity* entity) const;
     int beginChange(const QList<QGraphicsItem*>& items, const QString& text) override;
     void endChange(int change) override;
     bool isChangeOpen(int change) const override;
