@@ -121,6 +121,8 @@ Item* DiagramScene::remember(Item* item, quint64 number)
 
 void DiagramScene::setDetailShown(bool shown)
 {
+    if (shown == detailShown)
+        return;
     detailShown = shown;
     for (QGraphicsItem* item : std::as_const(itemsByOrder)) {
         if (Entity* entity = qgraphicsitem_cast<Entity*>(item))
