@@ -89,6 +89,10 @@ bench: build
 	$(BUILD_DIR)/diagram-generate $(BENCH_DATA)/d1000.diagram 1000 4 1000
 	$(BUILD_DIR)/diagram-generate $(BENCH_DATA)/d10000.diagram 10000 4 10000
 	head -c -1 $(BENCH_DATA)/d10000.diagram > $(BENCH_DATA)/d10000-cut.diagram
-	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench-diagram $(BENCH_DATA) 2>/dev/null
+	# The renderer's cases first, in a process of their own: a child's peak
+	# memory counts the pages of the process it was forked from, which the
+	# other cases leave at gigabytes.
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench-diagram $(BENCH_DATA) --benchmark_filter='BM_Render' 2>/dev/null
+	QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench-diagram $(BENCH_DATA) --benchmark_filter='-BM_Render' 2>/dev/null
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target bench-import
 	$(BUILD_DIR)/bench-import 2>/dev/null

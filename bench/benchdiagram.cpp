@@ -459,25 +459,33 @@ QByteArray outputFor(const QTemporaryDir& folder, const char* format)
     return QFile::encodeName(folder.filePath(QStringLiteral("picture.") + QLatin1String(format)));
 }
 
+int runChild(std::vector<char*>& arguments, rusage* usage)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        execv(arguments.front(), arguments.data());
+        _exit(127);
+    }
+    int status = 0;
+    wait4(child, &status, 0, usage);
+    return status;
+}
+
 // A program as a user runs it, in a process of its own: wall time and that
-// process's own peak resident memory.
+// process's own peak resident memory. One run comes first unmeasured, as the
+// first start after a build reads the program and its libraries from disk.
 void measureChild(benchmark::State& state, QList<QByteArray> command)
 {
     std::vector<char*> arguments;
     for (QByteArray& argument : command)
         arguments.push_back(argument.data());
     arguments.push_back(nullptr);
+    rusage usage{};
+    runChild(arguments, &usage);
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
-        const pid_t child = fork();
-        if (child == 0) {
-            execv(arguments.front(), arguments.data());
-            _exit(127);
-        }
-        int status = 0;
-        rusage usage{};
-        wait4(child, &status, 0, &usage);
+        const int status = runChild(arguments, &usage);
         state.SetIterationTime(clock.nsecsElapsed() / 1e9);
         state.counters["peak_MB"] = usage.ru_maxrss / 1024.0;
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
