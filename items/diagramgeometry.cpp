@@ -7,6 +7,7 @@
 #include <QPainterPathStroker>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -124,4 +125,10 @@ QRectF DiagramGeometry::labelBox(const QRectF& textBounds)
 QPointF DiagramGeometry::centredAt(const QPointF& centre, const QSizeF& size)
 {
     return QPointF(centre.x() - size.width() / 2, centre.y() - size.height() / 2);
+}
+
+int DiagramGeometry::wholeUnits(qreal coordinate)
+{
+    const qreal nearest = std::round(coordinate);
+    return int(std::abs(coordinate - nearest) < 1e-6 ? nearest : coordinate);
 }

@@ -47,4 +47,9 @@ public:
     static QRectF labelBox(const QRectF& textBounds);
     // The top-left corner of a box of this size centred on the point.
     static QPointF centredAt(const QPointF& centre, const QSizeF& size);
+    // A scene coordinate as the file's whole number, truncated toward zero.
+    // A zoomed view's transform can leave a point a hair below the whole
+    // number its pixels stand for, so such noise goes first: truncated, it
+    // would put an entity one unit short of the pointer.
+    static int wholeUnits(qreal coordinate);
 };

@@ -282,8 +282,8 @@ int Entity::fileIndex() const
 
 void Entity::writeRecord(FILE* file) const
 {
-    DiagramFile::writeInt(file, int(pos().x()));
-    DiagramFile::writeInt(file, int(pos().y()));
+    DiagramFile::writeInt(file, DiagramGeometry::wholeUnits(pos().x()));
+    DiagramFile::writeInt(file, DiagramGeometry::wholeUnits(pos().y()));
     DiagramFile::writeString(file, name());
     DiagramFile::writeInt(file, m_horConnectorCount);
     DiagramFile::writeInt(file, m_verConnectorCount);

@@ -20,7 +20,7 @@ namespace {
 
 QPointF truncated(const QPointF& point)
 {
-    return QPointF(int(point.x()), int(point.y()));
+    return QPointF(DiagramGeometry::wholeUnits(point.x()), DiagramGeometry::wholeUnits(point.y()));
 }
 
 void centreOn(LineLabel* label, const QPointF& centre)

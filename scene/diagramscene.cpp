@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "items/connector.h"
 #include "items/diagramchange.h"
+#include "items/diagramgeometry.h"
 #include "items/entity.h"
 #include "items/line.h"
 #include "scene/activationfilter.h"
@@ -310,7 +311,7 @@ void DiagramScene::leftPress(QGraphicsSceneMouseEvent* event)
     switch (application->getMode()) {
     case AddEntityMode: {
         const QPointF p = event->scenePos();
-        createEntity(int(p.x()), int(p.y()), true);
+        createEntity(DiagramGeometry::wholeUnits(p.x()), DiagramGeometry::wholeUnits(p.y()), true);
         QGraphicsScene::mousePressEvent(event);
         break;
     }
@@ -533,8 +534,8 @@ DiagramSnapshot::EntityState DiagramScene::stateOf(const Entity* entity) const
     DiagramSnapshot::EntityState state;
     state.pos = entity->pos();
     state.z = entity->zValue();
-    state.record.x = int(state.pos.x());
-    state.record.y = int(state.pos.y());
+    state.record.x = DiagramGeometry::wholeUnits(state.pos.x());
+    state.record.y = DiagramGeometry::wholeUnits(state.pos.y());
     state.record.name = entity->name();
     state.record.horConnectorCount = entity->horConnectorCount();
     state.record.verConnectorCount = entity->verConnectorCount();

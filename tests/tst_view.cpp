@@ -38,6 +38,8 @@ private slots:
     void ctrlWheelKeepsThePointUnderThePointer();
     void mouseStaysExactAtEveryZoom_data();
     void mouseStaysExactAtEveryZoom();
+    void zoomedEditsSaveAsAtOneToOne_data();
+    void zoomedEditsSaveAsAtOneToOne();
     void openShowsTheDiagram_data();
     void openShowsTheDiagram();
     void farOutDrawsBarsAndComesBackWhole();
@@ -132,6 +134,45 @@ void TestView::mouseStaysExactAtEveryZoom()
     QVERIFY2(QLineF(other->pos(), expected).length() < 1e-6,
              qPrintable(QStringLiteral("%1, %2").arg(other->pos().x()).arg(other->pos().y())));
     QCOMPARE(diagramFault(scene()), QString());
+}
+
+void TestView::zoomedEditsSaveAsAtOneToOne_data()
+{
+    QTest::addColumn<qreal>("zoom");
+    // Scene points on multiples of this lie on whole pixels at the zoom.
+    QTest::addColumn<int>("grid");
+    QTest::newRow("1/4") << 0.25 << 4;
+    QTest::newRow("0.64") << 0.64 << 25;
+    QTest::newRow("125/64") << 1.953125 << 64;
+    QTest::newRow("4") << 4.0 << 1;
+}
+
+// Placing, joining and dragging by the mouse at the same scene points give
+// the same file at any zoom as at 1:1.
+void TestView::zoomedEditsSaveAsAtOneToOne()
+{
+    QFETCH(qreal, zoom);
+    QFETCH(int, grid);
+    const auto onGrid = [grid](qreal x, qreal y) {
+        return QPointF(grid * std::round(x / grid), grid * std::round(y / grid));
+    };
+    QPointF grab;
+    const auto edit = [&](qreal atZoom) {
+        view()->setTransform(QTransform::fromScale(atZoom, atZoom));
+        Entity* left = placeEntity(onGrid(1200, 1000), QStringLiteral("L"));
+        Entity* right = placeEntity(onGrid(1500, 1100), QStringLiteral("R"));
+        joinByMouse(left->connectorAt(Entity::RightSide, 0), right->connectorAt(Entity::LeftSide, 1));
+        if (grab.isNull()) {
+            reveal(right->pos() + QPointF(30, 10));
+            grab = view()->mapToScene(view()->mapFromScene(right->pos() + QPointF(30, 10)));
+        }
+        dragFromTo(grab, grab + onGrid(150, -60));
+        return savedBytes(scene());
+    };
+    const QByteArray zoomed = edit(zoom);
+    stopApplication();
+    startApplication();
+    QCOMPARE(edit(1), zoomed);
 }
 
 void TestView::openShowsTheDiagram_data()
