@@ -53,6 +53,8 @@ private:
     void dragEntities();
     void deleteSelection();
     void undoOrRedo();
+    void useClipboard();
+    void zoom();
     void roundTrip();
     void walkTheHistory();
 
@@ -136,7 +138,7 @@ void TestSession::act()
         [this] { pressConnector(); }, [this] { pressConnector(); }, [this] { moveMouse(); },
         [this] { rightPress(); },     [this] { doubleClick(); },    [this] { dragEntities(); },
         [this] { dragEntities(); },   [this] { deleteSelection(); }, [this] { undoOrRedo(); },
-        [this] { undoOrRedo(); },
+        [this] { undoOrRedo(); },     [this] { useClipboard(); },   [this] { zoom(); },
     };
     if (chance(1)) {
         roundTrip();
@@ -227,6 +229,25 @@ void TestSession::undoOrRedo()
         pressKey(Qt::Key_Z, Qt::ControlModifier);
     else
         pressKey(chance(50) ? Qt::Key_Z : Qt::Key_Y, chance(50) ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier);
+}
+
+void TestSession::useClipboard()
+{
+    if (chance(50) && entities().size() < 20) {
+        pressKey(Qt::Key_V, Qt::ControlModifier);
+        return;
+    }
+    scene()->clearSelection();
+    for (Entity* entity : entities())
+        entity->setSelected(chance(30));
+    pressKey(chance(70) ? Qt::Key_C : Qt::Key_X, Qt::ControlModifier);
+}
+
+// Far out, the parts are drawn differently but must be handled the same.
+void TestSession::zoom()
+{
+    const Qt::Key keys[] = {Qt::Key_Minus, Qt::Key_Equal, Qt::Key_0, Qt::Key_9};
+    pressKey(keys[below(int(std::size(keys)))], Qt::ControlModifier);
 }
 
 // Undoing every step must give back the diagram the history began with, and

@@ -5,6 +5,7 @@
 #include "app/diagramreader.h"
 #include "app/diagramwriter.h"
 #include "items/connector.h"
+#include "items/diagramgeometry.h"
 #include "items/entity.h"
 #include "items/line.h"
 #include "scene/diagramscene.h"
@@ -79,8 +80,8 @@ QString entityKey(const Entity* entity)
         attributes.append(entity->attributeName(i));
     return QStringLiteral("%1@%2,%3 h%4 v%5 [%6]")
         .arg(entity->name())
-        .arg(int(entity->x()))
-        .arg(int(entity->y()))
+        .arg(DiagramGeometry::wholeUnits(entity->x()))
+        .arg(DiagramGeometry::wholeUnits(entity->y()))
         .arg(entity->horConnectorCount())
         .arg(entity->verConnectorCount())
         .arg(attributes.join('|'));

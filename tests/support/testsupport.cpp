@@ -2,6 +2,7 @@
 
 #include "app/mainwindow.h"
 #include "items/connector.h"
+#include "items/diagramgeometry.h"
 #include "items/entity.h"
 #include "items/line.h"
 #include "items/linelabel.h"
@@ -446,7 +447,7 @@ QPointF centreOf(const Connector* connector)
 
 QPointF truncated(const QPointF& point)
 {
-    return QPointF(int(point.x()), int(point.y()));
+    return QPointF(DiagramGeometry::wholeUnits(point.x()), DiagramGeometry::wholeUnits(point.y()));
 }
 
 Line* pendingLineOf(const DiagramScene* scene)

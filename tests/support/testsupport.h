@@ -110,6 +110,8 @@ void answerMessageBox(const QString& buttonText, QString* seen = nullptr);
 void answerFileDialog(const QString& path);
 
 QPointF centreOf(const Connector* connector);
+// A scene point made whole as the program makes it: truncated, once a zoomed
+// view's floating-point noise is off.
 QPointF truncated(const QPointF& point);
 
 // The scene's items of one item class, topmost first.
