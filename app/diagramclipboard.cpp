@@ -53,22 +53,9 @@ DiagramClipboard::DiagramClipboard(DiagramScene* scene, QGraphicsView* view)
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { pastesSinceCopy = 0; });
 }
 
-void DiagramClipboard::copy()
-{
-    copySelection();
-}
-
-// Only what went onto the clipboard is deleted: lines selected without
-// their entities are not cut.
-void DiagramClipboard::cut()
-{
-    if (copySelection())
-        scene->deleteSelected();
-}
-
 // The records are read back as a paste would read them, so that the
 // clipboard never holds what this editor would refuse.
-bool DiagramClipboard::copySelection()
+bool DiagramClipboard::copy()
 {
     const QByteArray records = DiagramWriter(scene, DiagramWriter::Selection).bytes();
     DiagramFile::Diagram diagram;
@@ -76,6 +63,14 @@ bool DiagramClipboard::copySelection()
         return false;
     QGuiApplication::clipboard()->setMimeData(new DiagramMimeData(records, diagram));
     return true;
+}
+
+// Only what went onto the clipboard is deleted: lines selected without
+// their entities are not cut.
+void DiagramClipboard::cut()
+{
+    if (copy())
+        scene->deleteSelected();
 }
 
 // Records come from any process and are checked as a file is. No copy of this

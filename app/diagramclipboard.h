@@ -23,12 +23,12 @@ public:
     DiagramClipboard(DiagramScene* scene, QGraphicsView* view);
 
 public slots:
-    void copy();
+    // Answers whether anything went onto the clipboard.
+    bool copy();
     void cut();
     void paste();
 
 private:
-    bool copySelection();
     std::optional<QPoint> pointerInScene() const;
 
     DiagramScene* const scene;

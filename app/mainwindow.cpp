@@ -25,7 +25,7 @@ MainWindow::MainWindow(Application* application)
 
     auto* deleteShortcut = new QShortcut(deleteKey, this, nullptr, nullptr, Qt::WindowShortcut);
     connect(deleteShortcut, &QShortcut::activated, scene, &DiagramScene::deleteSelected);
-    createViewShortcuts();
+    createKeyShortcuts();
     connect(navigator, &ViewNavigator::zoomChanged, scene,
             [this](qreal zoom) { scene->setDetailShown(zoom >= DiagramPainter::smallestDetailedScale); });
 
@@ -44,7 +44,7 @@ MainWindow::~MainWindow()
 }
 
 // Keys only: the tool bar and the menus keep exactly their entries.
-void MainWindow::createViewShortcuts()
+void MainWindow::createKeyShortcuts()
 {
     const auto bind = [this](const QList<QKeySequence>& keys, auto slot, auto* receiver) {
         auto* shortcut = new QShortcut(this);

@@ -32,5 +32,5 @@ private:
     ViewNavigator* const navigator;
     DiagramClipboard* const clipboard;
 
-    void createViewShortcuts();
+    void createKeyShortcuts();
 };

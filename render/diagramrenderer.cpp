@@ -153,16 +153,9 @@ DiagramRenderer::Result DiagramRenderer::render(const QString& inputPath, const 
     const QString suffix = suffixOf(outputPath);
     if (isPicture(suffix))
         picture = std::make_unique<DiagramPicture>(diagram, texts.get());
-    const Writer writer = suffix == QLatin1String("png")
-                              ? Writer([this, scale](QIODevice* device) { return writePng(device, scale); })
-                          : suffix == QLatin1String("svg") ? Writer([this](QIODevice* device) { return writeSvg(device); })
-                          : suffix == QLatin1String("pdf") ? Writer([this](QIODevice* device) { return writePdf(device); })
-                          : suffix == QLatin1String("mmd")
-                              ? Writer([&diagram](QIODevice* device) { return writeText(device, MermaidWriter::write(diagram)); })
-                              : Writer([&diagram](QIODevice* device) { return writeText(device, DotWriter::write(diagram)); });
     // Sizes are checked before OUT is opened, and so before the picture is allocated.
-    const QString refused = picture ? refusal(suffix, scale) : QString();
-    const QString failure = refused.isEmpty() ? writeFile(outputPath, writer) : refused;
+    const QString refused = refusal(suffix, scale);
+    const QString failure = refused.isEmpty() ? writeFile(outputPath, writerFor(suffix, scale, diagram)) : refused;
     if (!failure.isEmpty()) {
         fprintf(stderr, "%s\n", qPrintable(failure));
         return Failed;
@@ -170,9 +163,25 @@ DiagramRenderer::Result DiagramRenderer::render(const QString& inputPath, const 
     return Rendered;
 }
 
+DiagramRenderer::Writer DiagramRenderer::writerFor(const QString& suffix, qreal scale,
+                                                   const DiagramFile::Diagram& diagram) const
+{
+    if (suffix == QLatin1String("png"))
+        return [this, scale](QIODevice* device) { return writePng(device, scale); };
+    if (suffix == QLatin1String("svg"))
+        return [this](QIODevice* device) { return writeSvg(device); };
+    if (suffix == QLatin1String("pdf"))
+        return [this](QIODevice* device) { return writePdf(device); };
+    const QString text = suffix == QLatin1String("mmd") ? MermaidWriter::write(diagram) : DotWriter::write(diagram);
+    return [text](QIODevice* device) { return writeText(device, text); };
+}
+
 QByteArray DiagramRenderer::png(const DiagramFile::Diagram& diagram)
 {
-    return writeBytes(diagram, [this](QIODevice* device) { return writePng(device, 1); });
+    return writeBytes(diagram, [this](QIODevice* device) {
+        const QString refused = refusal(QStringLiteral("png"), 1);
+        return refused.isEmpty() ? writePng(device, 1) : refused;
+    });
 }
 
 QByteArray DiagramRenderer::svg(const DiagramFile::Diagram& diagram)
@@ -256,10 +265,9 @@ QString DiagramRenderer::refusal(const QString& suffix, qreal scale) const
     return QString();
 }
 
+// Only for a size refusal() lets through.
 QString DiagramRenderer::writePng(QIODevice* device, qreal scale) const
 {
-    if (const QString refused = refusal(QStringLiteral("png"), scale); !refused.isEmpty())
-        return refused;
     const QSizeF pixels = pixelSize(pictureRect(scale).size(), scale);
     const QSize size = pixels.toSize();
     const int rows = std::min(bandRows, size.height());
@@ -289,8 +297,6 @@ QString DiagramRenderer::writeSvg(QIODevice* device) const
 // units rather than cut down by viewers.
 QString DiagramRenderer::writePdf(QIODevice* device) const
 {
-    if (const QString refused = refusal(QStringLiteral("pdf"), 1); !refused.isEmpty())
-        return refused;
     const QSizeF area = pictureRect(1).size();
     QPdfWriter writer(device);
     writer.setPdfVersion(QPagedPaintDevice::PdfVersion_1_6);

@@ -41,6 +41,7 @@ private:
     // Each writer answers why the device does not hold the picture, or nothing
     // when it does.
     using Writer = std::function<QString(QIODevice*)>;
+    Writer writerFor(const QString& suffix, qreal scale, const DiagramFile::Diagram& diagram) const;
     QString writeFile(const QString& outputPath, const Writer& writer) const;
     // Why a picture of this format and scale is not drawn at all: too large.
     QString refusal(const QString& suffix, qreal scale) const;

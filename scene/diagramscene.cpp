@@ -256,8 +256,6 @@ void DiagramScene::connectorRemoved(const Connector* connector)
         addLineEndModeDisableSlot();
 }
 
-// Lines go first, so that no selected line is reached after an entity already
-// took it along. A deletion counts as a change to the diagram.
 void DiagramScene::selectAll()
 {
     QList<Entity*> entities;
@@ -269,6 +267,8 @@ void DiagramScene::selectAll()
         line->setSelected(true);
 }
 
+// Lines go first, so that no selected line is reached after an entity already
+// took it along. A deletion counts as a change to the diagram.
 void DiagramScene::deleteSelected()
 {
     QList<QGraphicsItem*> selected = selectedItems();
